@@ -1,0 +1,113 @@
+#include "device/d2xx/d2xx_registry.h"
+
+#include <QMutexLocker>
+#include <cstring>
+
+d2xx_registry& d2xx_registry::instance()
+{
+    static d2xx_registry registry;
+    return registry;
+}
+
+void d2xx_registry::add_provider(d2xx_provider* provider)
+{
+    QMutexLocker lock(&mutex);
+    if (!providers.contains(provider))
+        providers.append(provider);
+}
+
+void d2xx_registry::remove_provider(d2xx_provider* provider)
+{
+    QMutexLocker lock(&mutex);
+    providers.removeAll(provider);
+    for (int i = listed.size() - 1; i >= 0; --i)
+        if (listed[i].provider == provider)
+            listed.remove(i);
+}
+
+FT_STATUS d2xx_registry::create_device_info_list(DWORD* count)
+{
+    if (!count)
+        return FT_INVALID_PARAMETER;
+    QMutexLocker lock(&mutex);
+    listed.clear();
+    for (d2xx_provider* provider : providers)
+        for (const d2xx_device_info& info : provider->devices())
+            listed.append({provider, info});
+    *count = DWORD(listed.size());
+    return FT_OK;
+}
+
+static void copy_text(char* dest, std::size_t size, const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::memset(dest, 0, size);
+    std::memcpy(dest, bytes.constData(), std::min<std::size_t>(size - 1, std::size_t(bytes.size())));
+}
+
+FT_STATUS d2xx_registry::get_device_info_list(FT_DEVICE_LIST_INFO_NODE* dest, DWORD* count)
+{
+    if (!dest || !count)
+        return FT_INVALID_PARAMETER;
+    QMutexLocker lock(&mutex);
+    for (int i = 0; i < listed.size(); ++i) {
+        const d2xx_device_info& info = listed[i].info;
+        FT_DEVICE_LIST_INFO_NODE& node = dest[i];
+        node.Flags = 0;
+        node.Type = info.type;
+        node.ID = info.id;
+        node.LocId = info.location;
+        copy_text(node.SerialNumber, sizeof node.SerialNumber, info.serial_number);
+        copy_text(node.Description, sizeof node.Description, info.description);
+        node.ftHandle = nullptr;
+    }
+    *count = DWORD(listed.size());
+    return FT_OK;
+}
+
+FT_STATUS d2xx_registry::open_ex(const void* arg, DWORD flags, FT_HANDLE* handle)
+{
+    if (!arg || !handle)
+        return FT_INVALID_PARAMETER;
+    *handle = nullptr;
+    const QString key = QString::fromLocal8Bit(static_cast<const char*>(arg));
+    QMutexLocker lock(&mutex);
+    for (d2xx_provider* provider : providers) {
+        for (const d2xx_device_info& info : provider->devices()) {
+            const QString& candidate = flags == FT_OPEN_BY_DESCRIPTION ? info.description : info.serial_number;
+            if (candidate != key)
+                continue;
+            FT_STATUS status = FT_OK;
+            std::unique_ptr<d2xx_port> opened = provider->open(info.serial_number, &status);
+            if (!opened)
+                return status == FT_OK ? FT_DEVICE_NOT_OPENED : status;
+            FT_HANDLE h = reinterpret_cast<FT_HANDLE>(next_handle);
+            next_handle += 0x10;
+            ports[h] = std::move(opened);
+            *handle = h;
+            return FT_OK;
+        }
+    }
+    return FT_DEVICE_NOT_FOUND;
+}
+
+FT_STATUS d2xx_registry::close(FT_HANDLE handle)
+{
+    std::shared_ptr<d2xx_port> closing;
+    {
+        QMutexLocker lock(&mutex);
+        auto it = ports.find(handle);
+        if (it == ports.end())
+            return FT_INVALID_HANDLE;
+        closing = it->second;
+        ports.erase(it);
+    }
+    return closing->close();
+}
+
+std::shared_ptr<d2xx_port> d2xx_registry::port(FT_HANDLE handle)
+{
+    QMutexLocker lock(&mutex);
+    auto it = ports.find(handle);
+    return it == ports.end() ? nullptr : it->second;
+}
