@@ -10,6 +10,8 @@
 #include <QSet>
 #include <QString>
 
+#include <initializer_list>
+
 class rv8_vars {
 public:
     explicit rv8_vars(rv8_link* link);
@@ -20,12 +22,27 @@ public:
     void get(QList<QByteArray>& tables_out, QList<unsigned int>& ints_out, QList<adc_trim>& trims_out) const;
     void remove_all_sets();
 
+    // Reads everything the unit holds; the first failing status, or FT_OK.
+    FT_STATUS rv8_to_vars();
+    // Sends the pending entries and empties the pending sets; the OR of every message's status.
+    FT_STATUS vars_to_rv8();
+
     bool is_initialized() const { return initialized; }
     const QSet<table_index>& pending_tables() const { return tables_set; }
     const QSet<int_index>& pending_ints() const { return ints_set; }
     const QSet<adc_trim_index>& pending_trims() const { return trims_set; }
 
 private:
+    FT_STATUS read_step(QByteArray msg, QByteArray& reply, int length);
+    FT_STATUS read_io_modes(QByteArray& reply);
+    FT_STATUS read_map_cal(QByteArray& reply);
+    FT_STATUS read_table(table_index i, QByteArray& reply);
+    FT_STATUS write_tables();
+    FT_STATUS write_ints(QByteArray& payload);
+    FT_STATUS write_int(int_index i, QByteArray& payload);
+    void write_trims();
+    bool all_pending(std::initializer_list<int_index> members) const;
+
     QList<QByteArray> tables;
     QList<unsigned int> ints;
     QList<adc_trim> trims;
