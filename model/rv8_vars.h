@@ -12,6 +12,8 @@
 
 #include <initializer_list>
 
+class QSettings;
+
 class rv8_vars {
 public:
     explicit rv8_vars(rv8_link* link);
@@ -26,6 +28,11 @@ public:
     FT_STATUS rv8_to_vars();
     // Sends the pending entries and empties the pending sets; the OR of every message's status.
     FT_STATUS vars_to_rv8();
+
+    // Writes the pending entries as the file's whole content; the pending sets stay as they are.
+    bool vars_to_file(QString path);
+    // Loads every entry the file holds; appends one text per missing entry to warnings.
+    bool file_to_vars(QString path, QList<QString>& warnings);
 
     bool is_initialized() const { return initialized; }
     const QSet<table_index>& pending_tables() const { return tables_set; }
@@ -42,6 +49,9 @@ private:
     FT_STATUS write_int(int_index i, QByteArray& payload);
     void write_trims();
     bool all_pending(std::initializer_list<int_index> members) const;
+    void tables_from_file(QSettings& file, QList<QString>& warnings);
+    void ints_from_file(QSettings& file, QList<QString>& warnings);
+    void trims_from_file(QSettings& file, QList<QString>& warnings);
 
     QList<QByteArray> tables;
     QList<unsigned int> ints;

@@ -1,0 +1,130 @@
+#include "model/rv8_vars.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QSettings>
+
+namespace {
+
+const char group_name[] = "rv8_vars";
+
+}  // namespace
+
+bool rv8_vars::vars_to_file(QString path)
+{
+    QSettings file(path, QSettings::IniFormat);
+    if (!file.isWritable()) {
+        qCritical().noquote() << "File" << path << "is not writable";
+        return false;
+    }
+    // An existing file is replaced, not merged: stale entries would come back on the next open.
+    file.clear();
+    file.beginGroup(group_name);
+
+    file.beginWriteArray("tables");
+    for (table_index i : qAsConst(tables_set)) {
+        file.setArrayIndex(i);
+        file.setValue(table_names[i], tables[i]);
+    }
+    file.endArray();
+
+    file.beginWriteArray("ints");
+    for (int_index i : qAsConst(ints_set)) {
+        file.setArrayIndex(i);
+        file.setValue(int_names[i], ints[i]);
+    }
+    file.endArray();
+
+    file.beginWriteArray("trims");
+    for (adc_trim_index i : qAsConst(trims_set)) {
+        file.setArrayIndex(i);
+        file.setValue(trim_names[i] + "/pol", trims[i].pol);
+        file.setValue(trim_names[i] + "/value", trims[i].value);
+    }
+    file.endArray();
+
+    file.endGroup();
+    file.sync();
+    if (file.status() != QSettings::NoError) {
+        qCritical().noquote() << "Could not write to" << path;
+        return false;
+    }
+    return true;
+}
+
+bool rv8_vars::file_to_vars(QString path, QList<QString>& warnings)
+{
+    if (!QFile::exists(path)) {
+        qCritical().noquote() << "Settings file not found" << path;
+        return false;
+    }
+    QSettings file(path, QSettings::IniFormat);
+    file.sync();
+    if (file.status() != QSettings::NoError) {
+        qCritical() << "Could not sync settings file";
+        return false;
+    }
+    const int first_new = warnings.size();
+    file.beginGroup(group_name);
+    tables_from_file(file, warnings);
+    ints_from_file(file, warnings);
+    trims_from_file(file, warnings);
+    file.endGroup();
+    initialized = true;
+
+    if (warnings.size() > first_new) {
+        qWarning() << "Warnings detected while parsing settings file:";
+        for (int k = first_new; k < warnings.size(); ++k)
+            qDebug().noquote() << "  *" << warnings[k];
+    }
+    return true;
+}
+
+void rv8_vars::tables_from_file(QSettings& file, QList<QString>& warnings)
+{
+    file.beginReadArray("tables");
+    for (int i = 0; i < tbl_last; ++i) {
+        file.setArrayIndex(i);
+        if (file.contains(table_names[i])) {
+            QVariant v = file.value(table_names[i]);
+            // Text would convert to its own bytes; only a stored byte array is a table.
+            tables[i] = v.userType() == QMetaType::QByteArray ? v.toByteArray() : QByteArray();
+        } else if (i <= tbl_gpo2) {
+            warnings.append(
+                QString("Table %1 does not exist in settings file, keeping the current settings.").arg(table_names[i]));
+        }
+    }
+    file.endArray();
+}
+
+void rv8_vars::ints_from_file(QSettings& file, QList<QString>& warnings)
+{
+    const int count = qMin(file.beginReadArray("ints"), int(int_last));
+    for (int i = 0; i < count; ++i) {
+        file.setArrayIndex(i);
+        // Read through text: a number beyond the signed 32-bit range must fail, not wrap.
+        if (file.contains(int_names[i]))
+            ints[i] = quint32(file.value(int_names[i], 0).toString().toInt());
+        else if (i < int_boost_step || i > int_gpi2_state)
+            warnings.append(
+                QString("Parameter %1 does not exist in settings file, keeping the current setting.").arg(int_names[i]));
+    }
+    file.endArray();
+}
+
+void rv8_vars::trims_from_file(QSettings& file, QList<QString>& warnings)
+{
+    const int count = qMin(file.beginReadArray("trims"), int(trim_last));
+    for (int i = 0; i < count; ++i) {
+        file.setArrayIndex(i);
+        const QString pol_key = trim_names[i] + "/pol";
+        if (file.contains(pol_key)) {
+            trims[i].pol = file.value(pol_key, true).toBool();
+            trims[i].value = quint16(file.value(trim_names[i] + "/value", 0).toUInt());
+        } else {
+            warnings.append(
+                QString("ADC trim %1 does not exist in settings file, keeping the current setting.").arg(trim_names[i]));
+        }
+    }
+    file.endArray();
+}
