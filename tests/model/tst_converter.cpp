@@ -1,0 +1,219 @@
+#include "model/conv.h"
+#include "tests/support/log_capture.h"
+
+#include <QSignalSpy>
+#include <cmath>
+#include <QtTest>
+
+class tst_converter : public QObject {
+    Q_OBJECT
+private slots:
+    void volts_to_counts_data();
+    void volts_to_counts();
+    void negative_volts_refused();
+    void amps_to_counts();
+    void negative_amps_refused();
+    void boost_in_each_unit_data();
+    void boost_in_each_unit();
+    void boost_range_with_start_calibration();
+    void bar_round_trip_snaps_within_one_count();
+    void invalid_unit_selects_psi();
+    void deadband_ignores_boost_unit();
+    void atmospheric_reading_moves_intercept();
+    void analog_tables();
+    void counts_round_halves_away_from_zero();
+};
+
+void tst_converter::volts_to_counts_data()
+{
+    QTest::addColumn<double>("volts");
+    QTest::addColumn<int>("counts");
+    QTest::newRow("5.0 V") << 5.0 << 1023;
+    QTest::newRow("1.0 V rounds 204.6 up") << 1.0 << 205;
+    QTest::newRow("2.0 V rounds 409.2 down") << 2.0 << 409;
+    QTest::newRow("6.0 V clamps") << 6.0 << 1023;
+    QTest::newRow("0 V") << 0.0 << 0;
+    QTest::newRow("half count 2.5/204.6 V") << 2.5 / 204.6 << 3;
+}
+
+void tst_converter::volts_to_counts()
+{
+    QFETCH(double, volts);
+    QFETCH(int, counts);
+    log_capture log;
+    converter c;
+    QCOMPARE(int(c.volt2adc(volts)), counts);
+    QVERIFY(log.entries().isEmpty());
+}
+
+void tst_converter::negative_volts_refused()
+{
+    log_capture log;
+    converter c;
+    QCOMPARE(int(c.volt2adc(-0.1)), 0);
+    QCOMPARE(log.texts(QtCriticalMsg), QStringList{"voltage is < 0:  -0.1"});
+}
+
+void tst_converter::amps_to_counts()
+{
+    converter c;
+    QCOMPARE(int(c.current2adc(10.0)), 205);
+    QCOMPARE(int(c.current2adc(60.0)), 1023);
+    QCOMPARE(int(c.current2adc(0.0)), 0);
+    QCOMPARE(int(c.current2adc(2.5 / 20.48)), 3);
+}
+
+void tst_converter::negative_amps_refused()
+{
+    log_capture log;
+    converter c;
+    QCOMPARE(int(c.current2adc(-2)), 0);
+    QCOMPARE(log.texts(QtCriticalMsg), QStringList{"current is < 0:  -2"});
+}
+
+void tst_converter::boost_in_each_unit_data()
+{
+    QTest::addColumn<int>("unit");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("decimals");
+    QTest::addColumn<double>("boost");
+    QTest::addColumn<int>("counts");
+    QTest::addColumn<double>("shown");
+    // 14 PSI = 14 * 16.122 + 222.312 = 448.02 counts; 448 counts = 13.9988 PSI.
+    QTest::newRow("PSI") << 0 << "PSI" << 0 << 14.0 << 448 << 13.998759459;
+    QTest::newRow("Bar") << 1 << "Bar" << 2 << 0.965266 << 448 << 0.965180489;
+    QTest::newRow("kPa") << 2 << "kPa" << 2 << 96.5266 << 448 << 96.518048853;
+    QTest::newRow("below the sensor") << 0 << "PSI" << 0 << -20.0 << 0 << -13.789356159;
+    QTest::newRow("above the sensor") << 2 << "kPa" << 2 << 1000.0 << 1023 << 342.423360936;
+}
+
+void tst_converter::boost_in_each_unit()
+{
+    QFETCH(int, unit);
+    QFETCH(QString, name);
+    QFETCH(int, decimals);
+    QFETCH(double, boost);
+    QFETCH(int, counts);
+    QFETCH(double, shown);
+    converter c;
+    c.set_boost_units(unit);
+    QCOMPARE(c.boost_unit_name(), name);
+    QCOMPARE(c.boost_decimals(), decimals);
+    QCOMPARE(int(c.boost2adc(boost)), counts);
+    QVERIFY2(qAbs(c.adc2boost(quint16(counts)) - shown) < 1e-6,
+             qPrintable(QString::number(c.adc2boost(quint16(counts)), 'f', 9)));
+}
+
+void tst_converter::boost_range_with_start_calibration()
+{
+    converter c;
+    QCOMPARE(int(c.boost2adc(0)), 222);
+    QVERIFY(qAbs(c.max_boost() - 49.664) < 0.001);
+    QVERIFY(qAbs(c.min_boost() - (-222.312 / 16.122)) < 1e-9);
+    // Counts past the converter's range read as the top count.
+    QCOMPARE(c.adc2boost(5000), c.adc2boost(1023));
+}
+
+void tst_converter::bar_round_trip_snaps_within_one_count()
+{
+    converter c;
+    const quint16 counts = c.boost2adc(14);
+    c.set_boost_units(1);
+    QCOMPARE(QString::number(c.adc2boost(counts), 'f', 2), QString("0.97"));
+    const quint16 back = c.boost2adc(0.97);
+    QVERIFY(qAbs(int(back) - int(counts)) <= 1);
+    c.set_boost_units(0);
+    QCOMPARE(qRound(c.adc2boost(back)), 14);
+}
+
+void tst_converter::invalid_unit_selects_psi()
+{
+    log_capture log;
+    converter c;
+    c.set_boost_units(2);
+    c.set_boost_units(3);
+    QCOMPARE(log.texts(QtCriticalMsg), QStringList{"invalid boost_units 3"});
+    QCOMPARE(c.boost_factor(), 1.0);
+    QCOMPARE(c.boost_unit_name(), QString("PSI"));
+    QCOMPARE(c.boost_decimals(), 0);
+    c.set_boost_units(-1);
+    QCOMPARE(log.texts(QtCriticalMsg).last(), QString("invalid boost_units -1"));
+}
+
+void tst_converter::deadband_ignores_boost_unit()
+{
+    converter c;
+    c.set_boost_units(2);
+    QCOMPARE(int(c.deadband2adc(3.0)), 48); // 48.366
+    QCOMPARE(int(c.deadband2adc(-1.0)), 0);
+    QCOMPARE(int(c.deadband2adc(100.0)), 1023);
+    QCOMPARE(c.adc2deadband(48), 3);
+    // 8 counts at 16 per PSI is exactly half a PSI: rounds away from zero.
+    c.set_act_slope(16.0);
+    QCOMPARE(c.adc2deadband(8), 1);
+    QCOMPARE(c.adc2deadband(7), 0);
+    QCOMPARE(int(c.deadband2adc(2.5 / 16.0)), 3);
+}
+
+void tst_converter::atmospheric_reading_moves_intercept()
+{
+    converter c;
+    QSignalSpy spy(&c, &converter::act_intercept_recalc);
+    c.set_act_atm(230.9);
+    QCOMPARE(int(c.act_atm()), 230);
+    QVERIFY(qAbs(c.act_intercept() - 229.312) < 1e-9);
+    QCOMPARE(spy.count(), 1);
+    QVERIFY(qAbs(spy.at(0).at(0).toDouble() - 229.312) < 1e-9);
+    // The base point is what the offset comes from.
+    c.set_base_intercept(200.0);
+    c.set_base_atm(210);
+    c.set_act_atm(220);
+    QVERIFY(qAbs(c.act_intercept() - 210.0) < 1e-9);
+    QCOMPARE(spy.count(), 2);
+    // Plain setters store only.
+    c.set_act_intercept(100.0);
+    c.set_act_slope(10.0);
+    c.set_act_deadband(4.0);
+    QCOMPARE(spy.count(), 2);
+    QCOMPARE(int(c.boost2adc(1.0)), 110);
+    QCOMPARE(c.act_deadband(), 4.0);
+}
+
+void tst_converter::analog_tables()
+{
+    converter c;
+    const QVector<double>& d = converter::default_analog_table();
+    QCOMPARE(d.size(), 1024);
+    QCOMPARE(d.at(1), 0.004887586);
+    QCOMPARE(c.adc2ana_a(0), 0.0);
+    QCOMPARE(c.adc2ana_a(1023), 5.0);
+    QCOMPARE(c.adc2ana_b(2000), 5.0);
+
+    QVector<double> custom(1024);
+    for (int i = 0; i < custom.size(); ++i)
+        custom[i] = 100 + i;
+    QVERIFY(!c.set_custom_ana(custom.mid(1)));
+    QCOMPARE(c.adc2ana_a(10), d.at(10));
+    QVERIFY(c.set_custom_ana(custom));
+    QVERIFY(c.set_custom_anb(custom));
+    QCOMPARE(c.adc2ana_a(10), 110.0);
+    QCOMPARE(c.adc2ana_b(1500), 1123.0);
+    c.set_custom_ana_defaults();
+    QCOMPARE(c.adc2ana_a(10), d.at(10));
+    QCOMPARE(c.adc2ana_b(10), 110.0);
+    c.set_custom_anb_defaults();
+    QCOMPARE(c.adc2ana_b(10), d.at(10));
+}
+
+void tst_converter::counts_round_halves_away_from_zero()
+{
+    QCOMPARE(int(converter::to_counts(0.5)), 1);
+    QCOMPARE(int(converter::to_counts(1.4999)), 1);
+    QCOMPARE(int(converter::to_counts(1022.5)), 1023);
+    QCOMPARE(int(converter::to_counts(-0.5)), 0);
+    QCOMPARE(int(converter::to_counts(std::nan(""))), 0);
+    QCOMPARE(int(converter::to_counts(1e300)), 1023);
+}
+
+QTEST_GUILESS_MAIN(tst_converter)
+#include "tst_converter.moc"
