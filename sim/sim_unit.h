@@ -2,7 +2,9 @@
 // A virtual RV8: application firmware, bootloader and engine model behind a byte interface.
 // It knows only the bytes on the wire; nothing here includes the program's device or model code.
 
+#include "sim/sim_engine.h"
 #include "sim/sim_faults.h"
+#include "sim/sim_frame_reader.h"
 #include "sim/sim_memory.h"
 
 #include <QByteArray>
@@ -16,6 +18,9 @@ struct sim_config {
     quint8 variant_byte = 0xAA;     // 0xAA answers as an RV8-SX, anything else an RV8-S
     double live_period_ms = 13.13;  // 0: as fast as the host takes them (bounded per poll)
     bool start_in_bootloader = false;
+    quint32 seed = 1;               // sensor noise and drive cycle; equal seeds give equal runs
+    int banner_delay_ms = 20;       // from the bootloader request's reply to the banner
+    int flash_write_ms = 4;         // per firmware line, between ACK and XON
 };
 
 class sim_unit {
@@ -36,5 +41,44 @@ public:
     quint16 fw_version() const;
     // Power off and on: the stream stops, the application (or the bootloader, without one) starts.
     void power_cycle(sim_clock::time_point now);
-    // ... further members as the implementation needs
+
+    // Duty an override forces on an output (by sim_memory::table_number), -1 when none.
+    int override_duty(int table) const { return forced[table]; }
+    // Records a long silence may pile up; older ones are lost, as in the bridge's full buffer.
+    static constexpr int max_catch_up = 64;
+
+private:
+    using time_point = sim_clock::time_point;
+
+    void handle_frame(const sim_frame_reader::frame& f, time_point now);
+    void handle_command(quint8 code, time_point now);
+    bool handle_write(quint8 type, const QByteArray& payload);
+    void reply(quint8 type, const QByteArray& data, time_point now);
+    void send_at(time_point at, const QByteArray& bytes);
+    QByteArray table_reply(int table) const;
+    QByteArray banner() const;
+    void enter_bootloader(time_point now);
+    void start_application();
+    void stream_until(time_point now);
+    void emit_record(time_point at);
+    double ms_since_power_on(time_point at) const;
+
+    struct pending {
+        time_point at;
+        QByteArray bytes;
+    };
+
+    sim_config cfg;
+    sim_faults fault_switches;
+    sim_memory eeprom;
+    sim_engine engine;
+    sim_frame_reader reader;
+    std::deque<pending> output;
+    sim_engine::overrides forced{{-1, -1, -1, -1}};
+    quint16 app_version;
+    bool boot = false;
+    bool stream = false;
+    bool clock_started = false;
+    time_point power_on{};
+    time_point next_record{};
 };
