@@ -283,7 +283,7 @@ void sim_unit::handle_command(quint8 code, time_point now)
         break;
     case cmd_reset:
         reply(msg_command, {}, now);
-        start_application();
+        start_application(now);
         break;
     case cmd_read_rpm_scaler:
         reply(msg_command, eeprom.rpm_scaler, now);
@@ -331,8 +331,9 @@ QByteArray sim_unit::table_reply(int table) const
     return d;
 }
 
-void sim_unit::start_application()
+void sim_unit::start_application(time_point now)
 {
+    power_on = now;
     stream = false;
     forced.fill(-1);
     reader.clear();

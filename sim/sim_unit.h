@@ -58,7 +58,7 @@ private:
     QByteArray table_reply(int table) const;
     QByteArray banner() const;
     void enter_bootloader(time_point now);
-    void start_application();
+    void start_application(time_point now);
     void stream_until(time_point now);
     void emit_record(time_point at);
     double ms_since_power_on(time_point at) const;
