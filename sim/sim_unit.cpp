@@ -47,7 +47,8 @@ QByteArray be16(quint16 v)
 } // namespace
 
 sim_unit::sim_unit(sim_config config)
-    : cfg(config), engine(config.seed), app_version(config.fw_version), boot(config.start_in_bootloader)
+    : cfg(config), engine(config.seed), app_version(config.fw_version), boot(config.start_in_bootloader),
+      app_valid(!config.start_in_bootloader)
 {
 }
 
@@ -72,7 +73,8 @@ void sim_unit::power_cycle(time_point now)
     reader.clear();
     stream = false;
     forced.fill(-1);
-    boot = cfg.start_in_bootloader;
+    loader.restart();
+    boot = !app_valid;
     power_on = now;
     clock_started = true;
 }
@@ -88,8 +90,10 @@ void sim_unit::receive(const QByteArray& bytes, time_point now)
         power_on = now;
         clock_started = true;
     }
-    if (boot)
-        return; // the bootloader's own protocol is not spoken yet: nothing is answered
+    if (boot) {
+        bootloader_receive(bytes, now);
+        return;
+    }
     stream_until(now);
     for (const auto& f : reader.feed(bytes, now)) {
         if (boot)
@@ -331,6 +335,21 @@ QByteArray sim_unit::table_reply(int table) const
     return d;
 }
 
+void sim_unit::bootloader_receive(const QByteArray& bytes, time_point now)
+{
+    const sim_bootloader::outcome out = loader.feed(bytes, fault_switches, cfg.flash_write_ms);
+    for (const auto& r : out.replies)
+        send_at(now + std::chrono::milliseconds(r.delay_ms), r.bytes);
+    if (out.erased)
+        app_valid = false;
+    if (out.finished) {
+        app_valid = true;
+        if (out.version)
+            app_version = *out.version;
+        start_application(now);
+    }
+}
+
 void sim_unit::start_application(time_point now)
 {
     power_on = now;
@@ -347,6 +366,7 @@ void sim_unit::enter_bootloader(time_point now)
     stream = false;
     forced.fill(-1);
     reader.clear();
+    loader.restart();
     boot = true;
     send_at(now + std::chrono::milliseconds(cfg.banner_delay_ms), banner());
 }

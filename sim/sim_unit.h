@@ -2,6 +2,7 @@
 // A virtual RV8: application firmware, bootloader and engine model behind a byte interface.
 // It knows only the bytes on the wire; nothing here includes the program's device or model code.
 
+#include "sim/sim_bootloader.h"
 #include "sim/sim_engine.h"
 #include "sim/sim_faults.h"
 #include "sim/sim_frame_reader.h"
@@ -50,6 +51,7 @@ public:
 private:
     using time_point = sim_clock::time_point;
 
+    void bootloader_receive(const QByteArray& bytes, time_point now);
     void handle_frame(const sim_frame_reader::frame& f, time_point now);
     void handle_command(quint8 code, time_point now);
     bool handle_write(quint8 type, const QByteArray& payload);
@@ -73,10 +75,12 @@ private:
     sim_memory eeprom;
     sim_engine engine;
     sim_frame_reader reader;
+    sim_bootloader loader;
     std::deque<pending> output;
     sim_engine::overrides forced{{-1, -1, -1, -1}};
     quint16 app_version;
     bool boot = false;
+    bool app_valid = true; // false once a transfer has begun rewriting the flash, until it completes
     bool stream = false;
     bool clock_started = false;
     time_point power_on{};
