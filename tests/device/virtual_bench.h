@@ -1,0 +1,38 @@
+#pragma once
+// A virtual provider registered with the D2XX registry for the life of one test, with units added
+// on demand. Removing it again keeps tests independent of each other.
+
+#include "device/d2xx/d2xx_registry.h"
+#include "device/d2xx/virtual_provider.h"
+#include "sim/sim_unit.h"
+
+#include <memory>
+
+class virtual_bench {
+public:
+    virtual_bench() { d2xx_registry::instance().add_provider(&provider); }
+    ~virtual_bench() { d2xx_registry::instance().remove_provider(&provider); }
+
+    std::shared_ptr<virtual_device> add_unit(const QString& serial = QStringLiteral("RV8A0001"),
+                                             sim_config config = {})
+    {
+        auto unit = std::make_shared<sim_unit>(config);
+        units.append(unit);
+        return provider.add_unit(unit, serial);
+    }
+
+    sim_unit& unit(int i = 0) { return *units[i]; }
+
+    virtual_provider provider;
+    QList<std::shared_ptr<sim_unit>> units;
+};
+
+// Runs f(unit, faults) under the device's lock.
+template <typename F>
+void configure(const std::shared_ptr<virtual_device>& device, F&& f)
+{
+    device->with([&](sim_unit* unit, virtual_faults& faults) {
+        f(*unit, faults);
+        return 0;
+    });
+}
