@@ -142,13 +142,6 @@ void fail(QString* error, const QString& why)
 
 } // namespace
 
-QList<QPair<QByteArray, QByteArray*>> sim_memory::blocks()
-{
-    return {{"rpm_scaler", &rpm_scaler}, {"pump_prime_delay", &pump_prime_delay}, {"io_modes", &io_modes},
-            {"map_cal", &map_cal},       {"table_aux", &tables[aux]},            {"table_main", &tables[main]},
-            {"table_gpo1", &tables[gpo1]}, {"table_gpo2", &tables[gpo2]}};
-}
-
 // One "name hex" line per block: readable, diffable, and a damaged file is caught block by block.
 bool sim_memory::save(const QString& path, QString* error) const
 {
@@ -160,7 +153,7 @@ bool sim_memory::save(const QString& path, QString* error) const
     QByteArray text = QByteArray(file_header) + "\n";
     text += "gpi1_state " + QByteArray(1, char(gpi1_state)).toHex() + "\n";
     text += "gpi2_state " + QByteArray(1, char(gpi2_state)).toHex() + "\n";
-    for (const auto& b : const_cast<sim_memory*>(this)->blocks())
+    for (const auto& b : blocks(*this))
         text += b.first + " " + b.second->toHex() + "\n";
     file.write(text);
     if (!file.commit()) {
@@ -191,7 +184,7 @@ bool sim_memory::load(const QString& path, QString* error)
     }
 
     sim_memory loaded;
-    QList<QPair<QByteArray, QByteArray*>> wanted = loaded.blocks();
+    QList<QPair<QByteArray, QByteArray*>> wanted = blocks(loaded);
     wanted.append({"gpi1_state", nullptr});
     wanted.append({"gpi2_state", nullptr});
     for (const auto& w : wanted) {

@@ -52,5 +52,12 @@ public:
 
 private:
     // The multi-byte blocks with their names in the saved file.
-    QList<QPair<QByteArray, QByteArray*>> blocks();
+    template <typename self>
+    static auto blocks(self& m) -> QList<QPair<QByteArray, decltype(&m.rpm_scaler)>>
+    {
+        return {{"rpm_scaler", &m.rpm_scaler}, {"pump_prime_delay", &m.pump_prime_delay},
+                {"io_modes", &m.io_modes},     {"map_cal", &m.map_cal},
+                {"table_aux", &m.tables[aux]}, {"table_main", &m.tables[main]},
+                {"table_gpo1", &m.tables[gpo1]}, {"table_gpo2", &m.tables[gpo2]}};
+    }
 };
