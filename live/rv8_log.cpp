@@ -2,6 +2,8 @@
 
 #include <QtGlobal>
 
+rv8_log::rv8_log() : time_index(timestamps) {}
+
 void rv8_log::append(const rv8_frame& frame)
 {
     const auto values = frame.values();

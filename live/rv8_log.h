@@ -45,7 +45,7 @@ public:
         e_last
     };
 
-    rv8_log() = default;
+    rv8_log();
     rv8_log(const rv8_log&) = delete;
     rv8_log& operator=(const rv8_log&) = delete;
 
@@ -64,7 +64,7 @@ public:
     void clear();
 
 private:
-    time_bucket_index time_index;
     tsafe_qvector<qint64> timestamps;
+    time_bucket_index time_index;
     std::array<tsafe_qvector<unsigned int>, rv8_frame::value_count> columns;
 };

@@ -43,6 +43,7 @@ private slots:
     void roughly_at_prefers_nearest_then_newest();
     void roughly_at_exact_match_and_duplicates();
     void negative_times_bucket_downwards();
+    void roughly_at_finds_every_sample_of_a_long_session();
     void backwards_time_stamps_kept_in_arrival_order();
     void clear_empties_everything();
     void const_data_columns();
@@ -119,6 +120,25 @@ void tst_log::negative_times_bucket_downwards()
     QVERIFY(log.roughly_at(-32) == frame_at(-1));
     QVERIFY(log.roughly_at(0) == rv8_frame());
     QVERIFY(log.roughly_at(-64) == frame_at(-33));
+}
+
+void tst_log::roughly_at_finds_every_sample_of_a_long_session()
+{
+    // One sample per bucket, in scattered order and on both sides of the epoch, so the index has
+    // to grow several times with keys arriving anywhere.
+    rv8_log log;
+    QVector<qint64> times;
+    for (qint64 k = -10000; k < 10000; ++k)
+        times.append(((k * 7919) % 20011) * 40);
+    for (qint64 t : times)
+        log.append(frame_at(t));
+    int missed = 0;
+    for (qint64 t : times) {
+        if (log.roughly_at(t + 31 - (t & 31)) != frame_at(t))
+            ++missed;
+    }
+    QCOMPARE(missed, 0);
+    QVERIFY(log.roughly_at(20011 * 40 + 5000) == rv8_frame());
 }
 
 void tst_log::backwards_time_stamps_kept_in_arrival_order()
