@@ -1,0 +1,91 @@
+#pragma once
+// The 16 x 16 grid of one output's duty table: axis breakpoints in the headers, duty percent in the
+// cells, the unit's 512-byte cell block, clipboard and script editing, and the live cross-hair.
+
+#include <QByteArray>
+#include <QString>
+#include <QTableWidget>
+#include <QVector>
+
+#include <functional>
+
+class converter;
+class duty_table_delegate;
+class QFrame;
+
+class duty_table : public QTableWidget {
+    Q_OBJECT
+public:
+    explicit duty_table(QWidget* parent = nullptr);
+    duty_table(int rows, int columns, QWidget* parent = nullptr);
+
+    static int calc_horz_axis(int max_rpm, int index);
+    static double calc_vert_axis(double max, double min, int index);
+    void set_horz_axis(int max_rpm);
+    void set_vert_axis_linear(double min, double max);
+    void set_vert_axis_boost(double min, double max);
+    int horz_header_at(int column) const;
+    double vert_header_at(int row) const;
+
+    QByteArray to_byteArray() const;
+    void from_byteArray(const QByteArray& data);
+
+    void set_all_cells(const QString& text);
+    void refresh_all_colours();
+    void update_cell_colour(QTableWidgetItem* item);
+    // Every cell as a double, bottom row first, each row left to right.
+    QVector<double> cell_values() const;
+
+    void set_highlight(quint16 rpm, double load);
+    bool highlight_wanted() const { return highlight_visible; }
+    QRect vert_line_geometry() const;
+    QRect horz_line_geometry() const;
+    bool cross_shown() const;
+    // Milliseconds from a monotonic clock; replaceable so the 100 ms gate can be driven by hand.
+    void set_clock(std::function<qint64()> clock);
+
+    void apply_script(const QString& script);
+    // A script still running after this long is stopped and reported like any other script error.
+    void set_script_time_limit(int ms) { script_limit_ms = ms; }
+
+    converter* conv = nullptr;
+    QString last_script;
+
+signals:
+    void many_cells_updated(QVector<double> values, int cols, int rows);
+
+public slots:
+    void changeEvent(QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void set_highlight_visible(bool visible);
+    void keyPressEvent(QKeyEvent* event) override;
+    void cut();
+    void copy();
+    void paste();
+    void clear();
+    void script();
+    void on_cellChanged(int row, int column);
+
+private:
+    void build();
+    void size_columns(const QString& widest);
+    void set_cell(int row, int column, const QString& text);
+    int cell_int(int row, int column, bool* ok = nullptr) const;
+    void emit_all_cells();
+    void paste_block(const QStringList& pieces, int rows, int cols);
+    int cross_x_for(double rpm, double col_w) const;
+    int cross_y_for(double load, double row_h) const;
+    void show_cross(bool show);
+    bool run_script_on(const QString& script, const QModelIndexList& cells);
+
+    duty_table_delegate* delegate = nullptr;
+    int cross_y = 0;
+    int cross_x = 0;
+    QFrame* vert_frame = nullptr;
+    QFrame* horz_frame = nullptr;
+    qint64 next_cross_update = 0;
+    bool highlight_visible = false;
+    std::function<qint64()> now_ms;
+    int script_limit_ms = 3000;
+    bool script_running = false;
+};
