@@ -1,0 +1,70 @@
+// Times one full replot and repaint of the live chart with all fourteen curves shown, after one
+// minute, one hour and four hours of samples, one JSON object per line:
+//   {"bench":"chart_replot","minutes":...,"samples":...,"median_ms":...,"min_ms":...}
+// and a closing line with the four-hour to one-minute ratio (aim: at most 1.2).
+
+#include "bench/bench_chart_data.h"
+#include "graphs/live_curves.h"
+#include "graphs/log_graph.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QWidget>
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <qwt/qwt_plot_curve.h>
+#include <vector>
+
+namespace {
+
+const char* const names[] = {"MAP",          "RPM",          "AN_A",      "AN_B",       "AUX Duty",
+                             "Main Duty",    "GPO1 Duty",    "GPO2 Duty", "AUX Current", "Main Current",
+                             "Battery",      "GPI1",         "GPI2",      "Logged to file"};
+
+double run(double minutes)
+{
+    rv8_log log;
+    tsafe_qvector<unsigned int> marks;
+    const int n = bench_chart::samples_in(minutes);
+    bench_chart::fill(log, marks, n, QDateTime::currentMSecsSinceEpoch());
+
+    log_graph graph;
+    graph.resize(1200, 500);
+    add_live_curves(graph, log, marks);
+    for (const char* name : names)
+        graph.show_curve(QLatin1String(name), true);
+    graph.show();
+    graph.when_data_updated();
+    QApplication::processEvents();
+
+    const int rounds = 40;
+    std::vector<double> ms;
+    for (int r = 0; r < rounds; ++r) {
+        QElapsedTimer timer;
+        timer.start();
+        graph.replot();
+        graph.canvas()->repaint();
+        ms.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    std::sort(ms.begin(), ms.end());
+    const double median = ms[ms.size() / 2];
+    std::printf("{\"bench\":\"chart_replot\",\"minutes\":%g,\"samples\":%d,\"median_ms\":%.3f,\"min_ms\":%.3f}\n",
+                minutes, log.size(), median, ms.front());
+    std::fflush(stdout);
+    return median;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    const double minute = run(1);
+    run(60);
+    const double four_hours = run(240);
+    std::printf("{\"bench\":\"chart_replot_ratio\",\"four_hours_over_one_minute\":%.3f,\"target\":1.2}\n",
+                four_hours / minute);
+    return 0;
+}
