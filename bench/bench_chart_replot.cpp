@@ -1,7 +1,8 @@
 // Times one full replot and repaint of the live chart with all fourteen curves shown, after one
 // minute, one hour and four hours of samples, one JSON object per line:
 //   {"bench":"chart_replot","minutes":...,"samples":...,"median_ms":...,"min_ms":...}
-// and a closing line with the four-hour to one-minute ratio (aim: at most 1.2).
+// and a closing line with the four-hour to one-minute ratios (aim: at most 1.2). On a machine
+// shared with other work the ratio of the minima is the steadier figure.
 
 #include "bench/bench_chart_data.h"
 #include "graphs/live_curves.h"
@@ -23,7 +24,12 @@ const char* const names[] = {"MAP",          "RPM",          "AN_A",      "AN_B"
                              "Main Duty",    "GPO1 Duty",    "GPO2 Duty", "AUX Current", "Main Current",
                              "Battery",      "GPI1",         "GPI2",      "Logged to file"};
 
-double run(double minutes)
+struct timing {
+    double median;
+    double min;
+};
+
+timing run(double minutes)
 {
     rv8_log log;
     tsafe_qvector<unsigned int> marks;
@@ -39,7 +45,7 @@ double run(double minutes)
     graph.when_data_updated();
     QApplication::processEvents();
 
-    const int rounds = 40;
+    const int rounds = 100;
     std::vector<double> ms;
     for (int r = 0; r < rounds; ++r) {
         QElapsedTimer timer;
@@ -53,7 +59,7 @@ double run(double minutes)
     std::printf("{\"bench\":\"chart_replot\",\"minutes\":%g,\"samples\":%d,\"median_ms\":%.3f,\"min_ms\":%.3f}\n",
                 minutes, log.size(), median, ms.front());
     std::fflush(stdout);
-    return median;
+    return {median, ms.front()};
 }
 
 } // namespace
@@ -61,10 +67,11 @@ double run(double minutes)
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    const double minute = run(1);
+    const timing minute = run(1);
     run(60);
-    const double four_hours = run(240);
-    std::printf("{\"bench\":\"chart_replot_ratio\",\"four_hours_over_one_minute\":%.3f,\"target\":1.2}\n",
-                four_hours / minute);
+    const timing four_hours = run(240);
+    std::printf("{\"bench\":\"chart_replot_ratio\",\"four_hours_over_one_minute_median\":%.3f,"
+                "\"four_hours_over_one_minute_min\":%.3f,\"target\":1.2}\n",
+                four_hours.median / minute.median, four_hours.min / minute.min);
     return 0;
 }
