@@ -32,6 +32,16 @@ int remaining_ms(const QDeadlineTimer& deadline)
     return ns <= 0 ? 0 : int((ns + 999999) / 1000000);
 }
 
+QByteArray current_latency(const QByteArray& file)
+{
+    char text[16] = {};
+    const int in = ::open(file.constData(), O_RDONLY | O_CLOEXEC);
+    const ssize_t n = in >= 0 ? ::read(in, text, sizeof text - 1) : -1;
+    if (in >= 0)
+        ::close(in);
+    return n > 0 ? QByteArray(text, int(n)).trimmed() : QByteArray();
+}
+
 // Errors after which the tty is not coming back.
 bool hung_up(int error)
 {
@@ -114,6 +124,9 @@ FT_STATUS serial_port::set_latency_timer(UCHAR ms)
         return FT_OK;
     const QByteArray file = (sysfs_dir + QStringLiteral("/latency_timer")).toLocal8Bit();
     const QByteArray value = QByteArray::number(ms) + '\n';
+    // A udev rule may have set it already for users who may not write it themselves.
+    if (current_latency(file) == value.trimmed())
+        return FT_OK;
     const int out = ::open(file.constData(), O_WRONLY | O_TRUNC | O_CLOEXEC);
     const bool done = out >= 0 && ::write(out, value.constData(), size_t(value.size())) == value.size();
     const int error = errno;
