@@ -12,13 +12,14 @@ const char group_name[] = "rv8_vars";
 
 bool rv8_vars::vars_to_file(QString path)
 {
-    QSettings file(path, QSettings::IniFormat);
-    if (!file.isWritable()) {
+    if (!QSettings(path, QSettings::IniFormat).isWritable()) {
         qCritical().noquote() << "File" << path << "is not writable";
         return false;
     }
-    // An existing file is replaced, not merged: stale entries would come back on the next open.
-    file.clear();
+    // An existing file is replaced, not merged into: entries of an earlier save would come back on
+    // the next open, and content QSettings cannot parse would fail this save.
+    QFile::remove(path);
+    QSettings file(path, QSettings::IniFormat);
     file.beginGroup(group_name);
 
     file.beginWriteArray("tables");

@@ -116,10 +116,17 @@ void tst_settings_file::writes_only_pending_entries()
 void tst_settings_file::replaces_an_existing_file()
 {
     write_all(path("c.bnini"), "[rv8_vars]\ntrims\\1\\battery%20trim\\pol=false\ntrims\\size=1\n[other]\nk=v\n");
+    write_all(path("c.bnlog"), "[rv8_vars]\nints\\size=0\n[rv8_log]\r\n# comment\r\ntimestamp,batt adc\r\n1,2\r\n");
     rv8_vars v(nullptr);
     v.set(9, int_rpm_scaler);
+    const QByteArray expected = "[rv8_vars]\nints\\1\\RPM%20scaler=9\nints\\size=1\ntables\\size=0\ntrims\\size=0\n";
+    log_capture log;
     QVERIFY(v.vars_to_file(path("c.bnini")));
-    QCOMPARE(read_all(path("c.bnini")), QByteArray("[rv8_vars]\nints\\1\\RPM%20scaler=9\nints\\size=1\ntables\\size=0\ntrims\\size=0\n"));
+    QCOMPARE(read_all(path("c.bnini")), expected);
+    // Text QSettings cannot parse does not fail the save.
+    QVERIFY(v.vars_to_file(path("c.bnlog")));
+    QCOMPARE(read_all(path("c.bnlog")), expected);
+    QVERIFY(log.entries().isEmpty());
 }
 
 void tst_settings_file::keeps_pending_sets_after_writing()
