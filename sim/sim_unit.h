@@ -11,6 +11,7 @@
 #include <QByteArray>
 #include <chrono>
 #include <deque>
+#include <iterator>
 
 using sim_clock = std::chrono::steady_clock;
 

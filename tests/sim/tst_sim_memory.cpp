@@ -30,7 +30,6 @@ private slots:
     void saved_file_text();
     void settings_survive_a_restart_of_the_tool();
     void damaged_files_change_nothing();
-    void unwritable_place_is_reported();
 
 private:
     QTemporaryDir dir;
@@ -116,14 +115,6 @@ void tst_sim_memory::damaged_files_change_nothing()
     QVERIFY(m == before);
     QVERIFY(m.load(good, &error));
     QVERIFY(m == saved);
-}
-
-void tst_sim_memory::unwritable_place_is_reported()
-{
-    sim_memory m;
-    QString error;
-    QVERIFY(!m.save(dir.filePath("no/such/folder/unit.eeprom"), &error));
-    QVERIFY(!error.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_sim_memory)
