@@ -2,15 +2,24 @@
 // The worker that owns everything touching the unit, and the controller that gives it a thread.
 
 #include "device/d2xx/ftd2xx.h"
+#include "live/rv8_frame.h"
+#include "live/rv8_log.h"
+#include "live/tsafe_qvector.h"
 #include "model/ids.h"
 #include "model/rv8_link.h"
 
 #include <QByteArray>
+#include <QFile>
+#include <QList>
 #include <QObject>
+#include <QPointF>
 #include <QString>
 #include <QThread>
 
+#include <string_view>
+
 class QTimer;
+class log_line_reader;
 class rv8_vars;
 
 class rv8_worker : public QObject, public rv8_link {
@@ -28,6 +37,8 @@ public:
     FT_STATUS ft_write_wrap(FT_HANDLE h, LPVOID buffer, DWORD length, LPDWORD written);
     FT_STATUS ft_read_wrap(FT_HANDLE h, LPVOID buffer, DWORD length, LPDWORD read);
     FT_STATUS wait_then_read(QByteArray& data, unsigned long exp_bytes);
+    FT_STATUS program_fw(QString fw_location);
+    FT_STATUS write_fw_line(QByteArray line);
 
     bool is_open() const { return !serial_number.isEmpty(); }
     QString get_serial_number() const { return serial_number; }
@@ -35,20 +46,62 @@ public:
     rv8_variant get_variant() const { return variant; }
     bool is_logging() const;
 
+    // What the live chart reads while the worker appends; each vector carries its own lock.
+    const tsafe_qvector<qint64>& get_timestamps() const { return log.const_timestamps(); }
+    const tsafe_qvector<unsigned int>& get_data(rv8_log::e_data e) const { return log.const_data(e); }
+    const tsafe_qvector<unsigned int>& get_file_marks() const { return file_marks; }
+
 signals:
     void opened(QString serial_number, quint16 fw_version, rv8_variant variant);
     void closed();
+    void wrote_data(FT_STATUS status);
+    void read_data(FT_STATUS status, QList<QByteArray> tables, QList<quint32> ints, QList<adc_trim> trims);
+    void read_file(FT_STATUS status, QList<QByteArray> tables, QList<quint32> ints, QList<adc_trim> trims,
+                   QList<QString> warnings);
+    void fw_programmed(FT_STATUS status, quint16 fw_version, rv8_variant variant);
+    void fw_progress(int progress);
+    void reset_progress(int progress);
     void log_started();
     void log_stopped();
+    void log_data_ready(rv8_frame data);
+    void recall_data_ready(rv8_frame data);
+    void parsed_log_file();
+    void map_cal_data_ready(QList<quint16> samples);
+    // File logging could not start, or a write failed and file logging stopped; live logging goes on.
+    void log_file_failed(QString filename, QString reason);
+    // The outcome of vars_to_file; reason is empty on success.
+    void wrote_file(QString filename, bool success, QString reason);
 
 public slots:
     void open();
     void close();
     void reset();
     void smart_reconnect(quint32 event);
+    void start_read();
+    void add_field_to_var(QByteArray f_table, table_index i);
     void add_field_to_var(quint32 f_int, int_index i);
+    void add_field_to_var(adc_trim f_trim, adc_trim_index i);
+    void remove_all_sets();
+    void vars_to_file(QString filename);
+    void file_to_vars_to_field(QString filename);
+    void start_write();
+    void start_fw_program(QString fw_location);
+    void set_log_file(QString filename);
+    void enable_log_to_file(bool enable);
+    void start_live_logging();
     void stop_live_logging(bool immediately);
+    void stop_live_logging();
+    void clear_live_logs();
+    void parse_log_file(QString filename);
+    void recall_frame_at(QPointF point);
     void set_rw_debug(bool enable);
+    void start_map_cal();
+    void set_override(table_index output, uint duty);
+    void reset_override(table_index output);
+
+private slots:
+    void check_log_data();
+    void check_log_data_for_period(uint loop_for_ms);
 
 private:
     // Queues the call into the worker's thread when made from another one; true if it did.
@@ -68,6 +121,22 @@ private:
     void drain_after_live_off();
     FT_STATUS purge_or_close();
 
+    bool pause_logging();
+    void resume_logging(bool was_logging);
+
+    bool poll_queue(DWORD& queued);
+    bool wait_for_record(DWORD& queued, uint loop_for_ms);
+    void accept_record(const QByteArray& record);
+
+    bool write_log_heads();
+    bool write_log_row(const rv8_frame& frame);
+    bool write_to_log_file(const QByteArray& text);
+    void log_file_failure(const QString& reason);
+    bool copy_settings_section(log_line_reader& lines, std::string_view first_line, const QString& filename);
+
+    FT_STATUS send_fw_lines(const QByteArray& image);
+    FT_STATUS finish_fw();
+
     bool rw_debug = false;
     FT_HANDLE handle = nullptr;
     QString serial_number;
@@ -75,6 +144,11 @@ private:
     rv8_variant variant = variant_rv8_s;
     rv8_vars* vars;
     QTimer* log_timer;
+    rv8_log log;
+    QFile log_file;
+    bool log_to_file = false;
+    bool header_pending = true;
+    tsafe_qvector<unsigned int> file_marks;
 };
 
 class rv8_controller : public QObject {

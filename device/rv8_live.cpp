@@ -1,4 +1,4 @@
-// Live logging: switching the unit's stream on and off.
+// Live logging: switching the unit's stream on and off, and taking its records one per poll.
 
 #include "device/rv8.h"
 #include "device/rv8_protocol.h"
@@ -10,6 +10,41 @@
 
 using namespace rv8_protocol;
 
+namespace {
+constexpr int poll_interval_ms = 1;
+constexpr uint last_read_ms = 100;
+}
+
+void rv8_worker::start_live_logging()
+{
+    if (in_other_thread([=] { start_live_logging(); }))
+        return;
+    if (is_logging()) {
+        qDebug("Logging already started");
+        return;
+    }
+    if (!is_open()) {
+        qWarning("Cannot start logging, not open");
+        return;
+    }
+    qDebug("Start logging");
+    QByteArray payload(1, char(live_on));
+    if (set_param(msg_live_log, payload) != FT_OK) {
+        qCritical("Could not start logging");
+        stop_live_logging(true);
+        return;
+    }
+    log_timer->start(poll_interval_ms);
+    emit log_started();
+}
+
+void rv8_worker::stop_live_logging()
+{
+    if (in_other_thread([=] { stop_live_logging(); }))
+        return;
+    stop_live_logging(false);
+}
+
 void rv8_worker::stop_live_logging(bool immediately)
 {
     if (in_other_thread([=] { stop_live_logging(immediately); }))
@@ -20,8 +55,14 @@ void rv8_worker::stop_live_logging(bool immediately)
         qWarning("Can't stop logging, not connected");
         return;
     }
-    if (immediately)
+    if (immediately) {
         qDebug("Stop logging immediately");
+    } else {
+        qDebug("Reading one more time before stopping logging");
+        check_log_data_for_period(last_read_ms);
+        if (!is_open())
+            return; // the last read lost the link
+    }
     if (send_live_off() == FT_OK)
         drain_after_live_off();
 }
@@ -62,4 +103,78 @@ void rv8_worker::drain_after_live_off()
         QThread::msleep(1);
     }
     qCritical() << "Need to increase the amount of time we wait for the Tx buffer to clear:" << 0;
+}
+
+void rv8_worker::check_log_data()
+{
+    if (in_other_thread([=] { check_log_data(); }))
+        return;
+    check_log_data_for_period(0);
+}
+
+void rv8_worker::check_log_data_for_period(uint loop_for_ms)
+{
+    if (in_other_thread([=] { check_log_data_for_period(loop_for_ms); }))
+        return;
+    if (!is_open()) {
+        qWarning("Not connected, stopping logging");
+        log_timer->stop();
+        return;
+    }
+    DWORD queued = 0;
+    if (!wait_for_record(queued, loop_for_ms))
+        return;
+    if (queued >= 2 * live_record_size)
+        qDebug() << "Enqueued mesages:" << queued / live_record_size;
+    QByteArray record(live_record_size, '\0');
+    DWORD got = 0;
+    if (ft_read_wrap(handle, record.data(), live_record_size, &got) != FT_OK) {
+        qCritical("Could not read from device");
+        return;
+    }
+    if (got != DWORD(live_record_size)) {
+        qCritical("Did not read out the expected number of bytes: exp_bytes=%ld, read bytes=%ld", long(live_record_size),
+                  long(got));
+        return;
+    }
+    if (quint8(record[68]) != live_trailer_0 || quint8(record[69]) != live_trailer_1) {
+        qWarning("Log message not valid, stopping logging");
+        // During the last read of a stop, that stop switches the stream off itself.
+        if (is_logging())
+            stop_live_logging(true);
+        return;
+    }
+    accept_record(record);
+}
+
+bool rv8_worker::poll_queue(DWORD& queued)
+{
+    if (FT_GetQueueStatus(handle, &queued) != FT_OK) {
+        qCritical("Cannot get queue status, disconnecting");
+        close();
+        return false;
+    }
+    return true;
+}
+
+// True once a whole record is queued; false when it has not come within loop_for_ms waits.
+bool rv8_worker::wait_for_record(DWORD& queued, uint loop_for_ms)
+{
+    if (!poll_queue(queued))
+        return false;
+    for (uint round = 0; queued < DWORD(live_record_size) && round < loop_for_ms; ++round) {
+        QThread::msleep(1);
+        if (!poll_queue(queued))
+            return false;
+    }
+    return queued >= DWORD(live_record_size);
+}
+
+void rv8_worker::accept_record(const QByteArray& record)
+{
+    const rv8_frame frame(record);
+    log.append(frame);
+    const bool written = log_to_file && log_file.isOpen() && write_log_row(frame);
+    file_marks.append(written ? 1 : 0);
+    emit log_data_ready(frame);
 }

@@ -1,3 +1,5 @@
+// The worker's life, its small slots and the controller that gives it a thread.
+
 #include "device/rv8.h"
 #include "model/rv8_vars.h"
 
@@ -5,6 +7,9 @@
 
 rv8_worker::rv8_worker() : vars(new rv8_vars(this)), log_timer(new QTimer(this))
 {
+    // The timer is the clock of live logging; a coarse one would stretch the 1 ms poll.
+    log_timer->setTimerType(Qt::PreciseTimer);
+    connect(log_timer, &QTimer::timeout, this, &rv8_worker::check_log_data);
     qRegisterMetaType<rv8_variant>("rv8_variant");
 }
 
@@ -20,11 +25,47 @@ bool rv8_worker::is_logging() const
     return log_timer->isActive();
 }
 
+void rv8_worker::add_field_to_var(QByteArray f_table, table_index i)
+{
+    if (in_other_thread([=] { add_field_to_var(f_table, i); }))
+        return;
+    vars->set(f_table, i);
+}
+
 void rv8_worker::add_field_to_var(quint32 f_int, int_index i)
 {
     if (in_other_thread([=] { add_field_to_var(f_int, i); }))
         return;
     vars->set(f_int, i);
+}
+
+void rv8_worker::add_field_to_var(adc_trim f_trim, adc_trim_index i)
+{
+    if (in_other_thread([=] { add_field_to_var(f_trim, i); }))
+        return;
+    vars->set(f_trim, i);
+}
+
+void rv8_worker::remove_all_sets()
+{
+    if (in_other_thread([=] { remove_all_sets(); }))
+        return;
+    vars->remove_all_sets();
+}
+
+void rv8_worker::clear_live_logs()
+{
+    if (in_other_thread([=] { clear_live_logs(); }))
+        return;
+    log.clear();
+    file_marks.clear();
+}
+
+void rv8_worker::recall_frame_at(QPointF point)
+{
+    if (in_other_thread([=] { recall_frame_at(point); }))
+        return;
+    emit recall_data_ready(log.roughly_at(qint64(point.x())));
 }
 
 void rv8_worker::set_rw_debug(bool enable)
@@ -37,11 +78,6 @@ void rv8_worker::set_rw_debug(bool enable)
 rv8_controller::rv8_controller() : worker(new rv8_worker)
 {
     worker->moveToThread(&thread);
-    qRegisterMetaType<FT_STATUS>("FT_STATUS");
-    qRegisterMetaType<QList<QByteArray>>("QList<QByteArray>");
-    qRegisterMetaType<QList<quint32>>("QList<quint32>");
-    qRegisterMetaType<QList<quint16>>("QList<quint16>");
-    qRegisterMetaType<QList<QString>>("QList<QString>");
     register_model_meta_types();
     connect(&thread, &QThread::finished, worker, &QObject::deleteLater);
     thread.start(QThread::InheritPriority);

@@ -1,0 +1,179 @@
+// Firmware programming: restart into the bootloader, stream the image line by line with the
+// bootloader's handshake, then ask the new application who it is.
+
+#include "device/rv8.h"
+#include "model/rv8_vars.h"
+
+#include <QDebug>
+#include <QFile>
+
+namespace {
+
+constexpr char xoff = 0x13;
+constexpr char ack = 0x06;
+constexpr char xon = 0x11;
+constexpr int max_line = 63;
+const QByteArray extended_address(":020000040000FA");
+const char* const programming_failed =
+    "Programming failed! Reset the board, check connections/power, and try again.";
+
+// Tracing every byte of a whole image would drown the debug log; it comes back on every exit.
+class tracing_off {
+public:
+    explicit tracing_off(bool& rw_debug) : flag(rw_debug), saved(rw_debug) { flag = false; }
+    ~tracing_off() { flag = saved; }
+
+private:
+    bool& flag;
+    bool saved;
+};
+
+} // namespace
+
+void rv8_worker::start_fw_program(QString fw_location)
+{
+    if (in_other_thread([=] { start_fw_program(fw_location); }))
+        return;
+    if (is_logging())
+        stop_live_logging(false);
+    qDebug("Reset into bootloader");
+    emit reset_progress(50);
+    FT_STATUS status = reset_into_bootloader();
+    if (status != FT_OK) {
+        emit fw_programmed(status, 0, variant_rv8_s);
+        return;
+    }
+    emit reset_progress(100);
+    qDebug("Start fw programming");
+    status = program_fw(fw_location);
+    query_identity();
+    record_variant();
+    emit fw_programmed(status, fw_version, variant);
+}
+
+FT_STATUS rv8_worker::program_fw(QString fw_location)
+{
+    if (!is_open())
+        return FT_DEVICE_NOT_OPENED;
+    if (fw_location.isEmpty()) {
+        qCritical("FW location empty");
+        return FT_OTHER_ERROR;
+    }
+    QFile file(fw_location);
+    if (!file.open(QIODevice::ReadOnly)) {
+        qCritical().noquote() << "Unable to open file" << fw_location << ":" << file.errorString();
+        return FT_OTHER_ERROR;
+    }
+    const QByteArray image = file.readAll();
+    tracing_off quiet(rw_debug);
+    qDebug("Programming fw...");
+    emit fw_progress(0);
+    DWORD written = 0;
+    char cr = '\r';
+    if (ft_write_wrap(handle, &cr, 1, &written) != FT_OK) {
+        qCritical("Cannot write \\r to device");
+        return FT_IO_ERROR;
+    }
+    if (written != 1) {
+        qCritical("Could not write all data to device");
+        return FT_IO_ERROR;
+    }
+    if (FT_STATUS status = send_fw_lines(image))
+        return status;
+    return finish_fw();
+}
+
+FT_STATUS rv8_worker::send_fw_lines(const QByteArray& image)
+{
+    const int total = image.count('\n');
+    bool first_sent = true;
+    int n = 0;
+    for (int at = 0; at < image.size();) {
+        int stop = image.indexOf('\n', at);
+        if (stop < 0)
+            stop = image.size();
+        QByteArray line = image.mid(at, stop - at);
+        at = stop + 1;
+        ++n;
+        if (line.endsWith('\r'))
+            line.chop(1);
+        line.truncate(max_line);
+        if (!line.startsWith(':') && !line.startsWith('|'))
+            continue;
+        line = line.trimmed() + '\r';
+        FT_STATUS status = FT_OK;
+        if (first_sent && line.startsWith(':') && !line.startsWith(extended_address))
+            status = write_fw_line(extended_address + '\r');
+        first_sent = false;
+        if (status == FT_OK)
+            status = write_fw_line(line);
+        if (status != FT_OK) {
+            qCritical("%s", programming_failed);
+            return status;
+        }
+        if (n % 10 == 0 && total > 0)
+            emit fw_progress(qMin(100, n * 100 / total));
+    }
+    return FT_OK;
+}
+
+FT_STATUS rv8_worker::finish_fw()
+{
+    QByteArray reply;
+    if (FT_STATUS status = wait_then_read(reply, 2)) {
+        qCritical("%s", programming_failed);
+        return status;
+    }
+    if (reply[0] != ack) {
+        qCritical("First byte was not ACK: 0x%02x", quint8(reply[0]));
+        return FT_IO_ERROR;
+    }
+    if (reply[1] != xon) {
+        qCritical("Second byte was not XON: 0x%02x", quint8(reply[1]));
+        return FT_IO_ERROR;
+    }
+    emit fw_progress(100);
+    qDebug("Programming completed!");
+    QThread::msleep(5);
+    return FT_OK;
+}
+
+FT_STATUS rv8_worker::write_fw_line(QByteArray line)
+{
+    if (!is_open())
+        return FT_DEVICE_NOT_OPENED;
+    FT_STATUS status = FT_Purge(handle, FT_PURGE_RX | FT_PURGE_TX);
+    if (status != FT_OK) {
+        qCritical("Cannot purge Rx/Tx buffers, disconnecting");
+        close();
+        return status;
+    }
+    DWORD written = 0;
+    status = ft_write_wrap(handle, line.data(), DWORD(line.size()), &written);
+    if (status != FT_OK) {
+        qCritical().noquote() << "Cannot write msg" << line.left(5).toHex();
+        return status;
+    }
+    if (written < DWORD(line.size())) {
+        qCritical("Could not write all data to device. msg length=%d  bytes=%ld", line.size(), long(written));
+        return FT_IO_ERROR;
+    }
+    QByteArray reply;
+    if ((status = wait_then_read(reply, 2)))
+        return status;
+    if (reply[0] != xoff) {
+        qCritical("First char not expected: 0x%02x", quint8(reply[0]));
+        return FT_IO_ERROR;
+    }
+    if (reply[1] != ack) {
+        qCritical("Second byte was not ACK: 0x%02x", quint8(reply[1]));
+        return FT_IO_ERROR;
+    }
+    if ((status = wait_then_read(reply, 1)))
+        return status;
+    if (reply[0] != xon) {
+        qCritical("Did not receive XON byte from FW: 0x%02x", quint8(reply[0]));
+        return FT_IO_ERROR;
+    }
+    return FT_OK;
+}

@@ -1,0 +1,89 @@
+// Writing live samples to a live-log file, behind a snapshot of the settings that produced them.
+//
+// A user recording a run trusts that it is being saved, so every failure to start the file and
+// every failed write is reported through log_file_failed; after a failed write the file is closed
+// and live logging carries on without it.
+
+#include "device/rv8.h"
+#include "device/write_failure.h"
+#include "model/rv8_vars.h"
+
+#include <QDebug>
+
+void rv8_worker::set_log_file(QString filename)
+{
+    if (in_other_thread([=] { set_log_file(filename); }))
+        return;
+    if (log_file.isOpen())
+        log_file.close();
+    log_file.setFileName(filename);
+}
+
+void rv8_worker::enable_log_to_file(bool enable)
+{
+    if (in_other_thread([=] { enable_log_to_file(enable); }))
+        return;
+    if (!enable) {
+        log_to_file = false;
+        log_file.close();
+        return;
+    }
+    if (log_file.isOpen()) {
+        log_to_file = true;
+        return;
+    }
+    const QString name = log_file.fileName();
+    qDebug().noquote() << "Writing live log to:" << name;
+    if (name.isEmpty() || !vars->vars_to_file(name)) {
+        qCritical().noquote() << "Could not open file for writing:" << name;
+        log_to_file = false;
+        emit log_file_failed(name, write_failure(name));
+        return;
+    }
+    if (!log_file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        qCritical().noquote() << "Could not open file for writing:" << name;
+        log_to_file = false;
+        emit log_file_failed(name, write_failure(name, log_file.errorString()));
+        return;
+    }
+    header_pending = true;
+    log_to_file = write_log_heads();
+}
+
+bool rv8_worker::write_log_heads()
+{
+    QByteArray text("[rv8_log]\r\n# Vantrel Brennix RV8-SX log ");
+    text += log_file.fileName().toLocal8Bit();
+    text += "\r\n# Add comments in this log by starting it with a '#' character, like this line";
+    return write_to_log_file(text);
+}
+
+bool rv8_worker::write_log_row(const rv8_frame& frame)
+{
+    QByteArray text;
+    if (header_pending)
+        text = "\r\n" + rv8_frame::csv_header().toLatin1();
+    text += frame.to_row().toLatin1();
+    if (!write_to_log_file(text))
+        return false;
+    header_pending = false;
+    return true;
+}
+
+// Flushed every time, so that a sample counts as written only once it has reached the file.
+bool rv8_worker::write_to_log_file(const QByteArray& text)
+{
+    if (log_file.write(text) == text.size() && log_file.flush())
+        return true;
+    log_file_failure(log_file.errorString());
+    return false;
+}
+
+void rv8_worker::log_file_failure(const QString& reason)
+{
+    const QString name = log_file.fileName();
+    qCritical().noquote() << "Could not write to live log file:" << name << reason;
+    log_to_file = false;
+    log_file.close();
+    emit log_file_failed(name, write_failure(name, reason));
+}

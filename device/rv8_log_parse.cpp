@@ -1,0 +1,84 @@
+// Reading a live-log file back into the log store, and its settings section into the model.
+
+#include "device/log_line_reader.h"
+#include "device/log_row_parser.h"
+#include "device/rv8.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryFile>
+
+namespace {
+
+// Rows this far apart or more were not recorded in one stretch.
+constexpr qint64 recording_gap_ms = 51;
+
+bool starts_with(std::string_view line, std::string_view prefix)
+{
+    return line.substr(0, prefix.size()) == prefix;
+}
+
+} // namespace
+
+void rv8_worker::parse_log_file(QString filename)
+{
+    if (in_other_thread([=] { parse_log_file(filename); }))
+        return;
+    if (is_logging()) {
+        qCritical("Cannot open log file while actively logging from the unit");
+        return;
+    }
+    QFile file(filename);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        qCritical().noquote() << "Could not open file for reading:" << filename;
+        return;
+    }
+    clear_live_logs();
+    log_line_reader lines(file);
+    const log_row_parser rows;
+    qint64 last_stamp = 0;
+    std::string_view line;
+    while (lines.next(line)) {
+        if (line.empty() || line[0] == '#' || starts_with(line, "timestamp"))
+            continue;
+        if (starts_with(line, "[rv8_vars]")) {
+            if (!copy_settings_section(lines, line, filename))
+                return;
+            continue;
+        }
+        const rv8_frame frame = rows.frame(line);
+        if (log.size() > 0 && frame.timestamp - last_stamp >= recording_gap_ms) {
+            file_marks.replace_last(0);
+            file_marks.append(0);
+        } else {
+            file_marks.append(1);
+        }
+        last_stamp = frame.timestamp;
+        log.append(frame);
+    }
+    qDebug().noquote() << "Parsed file" << filename << "with" << log.size() << "lines.";
+    emit parsed_log_file();
+}
+
+// Copies the section up to "[rv8_log]" into a settings file of its own and loads that; false
+// when the copy cannot be made, which ends the parse.
+bool rv8_worker::copy_settings_section(log_line_reader& lines, std::string_view first_line, const QString& filename)
+{
+    QTemporaryFile settings(QDir::tempPath() + QStringLiteral("/brennix_log_settings_XXXXXX.bnini"));
+    if (!settings.open()) {
+        qCritical().noquote().nospace() << "Could not open tempfile needed to parse log. Log: " << filename
+                                        << " tempfile:" << settings.fileName();
+        return false;
+    }
+    std::string_view line = first_line;
+    do {
+        if (starts_with(line, "[rv8_log]"))
+            break;
+        settings.write(line.data(), qint64(line.size()));
+        settings.write("\r\n", 2);
+    } while (lines.next(line));
+    settings.close();
+    file_to_vars_to_field(settings.fileName());
+    return true;
+}

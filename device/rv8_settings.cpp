@@ -1,0 +1,81 @@
+// Settings between the unit, the model and settings files, with live logging paused around each.
+
+#include "device/rv8.h"
+#include "device/write_failure.h"
+#include "model/rv8_vars.h"
+
+#include <QDebug>
+
+bool rv8_worker::pause_logging()
+{
+    const bool was_logging = is_logging();
+    if (was_logging)
+        stop_live_logging(false);
+    return was_logging;
+}
+
+void rv8_worker::resume_logging(bool was_logging)
+{
+    if (was_logging)
+        start_live_logging();
+}
+
+void rv8_worker::start_read()
+{
+    if (in_other_thread([=] { start_read(); }))
+        return;
+    qDebug("Start read");
+    const bool was_logging = pause_logging();
+    const FT_STATUS status = vars->rv8_to_vars();
+    QList<QByteArray> tables;
+    QList<quint32> ints;
+    QList<adc_trim> trims;
+    if (status == FT_OK)
+        vars->get(tables, ints, trims);
+    emit read_data(status, tables, ints, trims);
+    resume_logging(was_logging);
+}
+
+void rv8_worker::start_write()
+{
+    if (in_other_thread([=] { start_write(); }))
+        return;
+    qDebug("Start write");
+    const bool was_logging = pause_logging();
+    emit wrote_data(vars->vars_to_rv8());
+    resume_logging(was_logging);
+}
+
+void rv8_worker::vars_to_file(QString filename)
+{
+    if (in_other_thread([=] { vars_to_file(filename); }))
+        return;
+    qDebug().noquote() << "Start save to" << filename;
+    const bool was_logging = pause_logging();
+    // A save that fails silently looks like a success to the user, so the outcome is reported.
+    const bool saved = vars->vars_to_file(filename);
+    emit wrote_file(filename, saved, saved ? QString() : write_failure(filename));
+    resume_logging(was_logging);
+}
+
+void rv8_worker::file_to_vars_to_field(QString filename)
+{
+    if (in_other_thread([=] { file_to_vars_to_field(filename); }))
+        return;
+    qDebug().noquote() << "Start open from" << filename;
+    const bool was_logging = pause_logging();
+    QList<QString> warnings;
+    if (vars->file_to_vars(filename, warnings)) {
+        // The connected unit's variant wins over the one the file was saved with.
+        if (is_open()) {
+            query_identity();
+            record_variant();
+        }
+        QList<QByteArray> tables;
+        QList<quint32> ints;
+        QList<adc_trim> trims;
+        vars->get(tables, ints, trims);
+        emit read_file(FT_OK, tables, ints, trims, warnings);
+    }
+    resume_logging(was_logging);
+}
