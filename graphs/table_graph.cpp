@@ -26,7 +26,9 @@ table_graph::table_graph(QWidget* parent)
     enableMouse = false;
     enableWheel = false;
     setDotsPreview(false);
-    setSize(0, 0);
+    // The renderer refuses an empty picture; the smallest one keeps renders before the first
+    // resize from costing a full-size picture nobody sees.
+    setSize(1, 1);
     release_minimum();
     // Hover tips need move events without a pressed button.
     setMouseTracking(true);
