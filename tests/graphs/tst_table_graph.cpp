@@ -56,26 +56,14 @@ class tst_table_graph : public QObject {
     Q_OBJECT
 
 private slots:
-    void bands_are_the_grid_colours();
     void flat_tables_render_in_their_end_bands();
     void single_cell_counts_rows_from_the_top();
     void out_of_bounds_cell_is_refused();
     void many_cells_arrive_bottom_row_first();
-    void resize_of_grid_does_not_render();
     void click_rotates_by_side_of_middle();
     void small_resizes_do_not_render();
     void first_click_ends_the_tips();
 };
-
-void tst_table_graph::bands_are_the_grid_colours()
-{
-    const auto bands = table_grapher::band_colours();
-    const QList<QColor> wanted = {{127, 127, 255}, {127, 191, 255}, {127, 255, 255},
-                                  {127, 255, 191}, {127, 255, 127}, {191, 255, 127},
-                                  {255, 255, 127}, {255, 191, 127}, {255, 127, 127}};
-    for (int i = 0; i < table_grapher::band_count; ++i)
-        QCOMPARE(bands[size_t(i)], wanted[i]);
-}
 
 void tst_table_graph::flat_tables_render_in_their_end_bands()
 {
@@ -129,6 +117,14 @@ void tst_table_graph::out_of_bounds_cell_is_refused()
     for (long i = 0; i < d.GetNN(); ++i)
         QCOMPARE(d.a[i], 9.0);
     QCOMPARE(g.get_grapher()->renders(), before);
+
+    // A new grid size moves the bounds and draws nothing yet.
+    g.data_resize(8, 4);
+    QCOMPARE(g.get_grapher()->renders(), before);
+    QCOMPARE(d.GetVal(7, 3), 0.0);
+    log.clear();
+    g.set_value(1, 8, 0);
+    QCOMPARE(log.texts(), QStringList("Index out of bounds. 8 > 7 || 0 > 3"));
 }
 
 void tst_table_graph::many_cells_arrive_bottom_row_first()
@@ -152,23 +148,6 @@ void tst_table_graph::many_cells_arrive_bottom_row_first()
     g.set_values(QVector<double>(10, 3.0), 16, 16);
     QCOMPARE(d.GetVal(9, 0), 3.0);
     QCOMPARE(d.GetVal(10, 0), 0.0);
-}
-
-void tst_table_graph::resize_of_grid_does_not_render()
-{
-    table_graph g;
-    g.set_values(QVector<double>(256, 60.0), 16, 16);
-    const int before = g.get_grapher()->renders();
-    g.data_resize(8, 4);
-    const mglData& d = g.get_grapher()->grid();
-    QCOMPARE(d.GetNx(), 8L);
-    QCOMPARE(d.GetNy(), 4L);
-    QCOMPARE(d.GetVal(7, 3), 0.0);
-    QCOMPARE(g.get_grapher()->renders(), before);
-
-    log_capture log;
-    g.set_value(1, 8, 0);
-    QCOMPARE(log.texts(), QStringList("Index out of bounds. 8 > 7 || 0 > 3"));
 }
 
 void tst_table_graph::click_rotates_by_side_of_middle()
