@@ -30,6 +30,7 @@ struct virtual_faults {
     int short_writes = 0; // next writes take one byte less than offered
     int short_reads = 0;  // next reads return one byte less than asked
     bool tx_stuck = false; // the transmit queue never empties
+    int rx_shown = -1;     // the receive queue shows at most this many bytes: the rest still in transit
 
     void fail(d2xx_call call, FT_STATUS status, int skip = 0, int times = 1)
     {

@@ -32,6 +32,12 @@ void virtual_port::pump()
     rx.append(device->unit->take_output(visible));
 }
 
+DWORD virtual_port::visible() const
+{
+    const int limit = device->faults.rx_shown;
+    return DWORD(limit < 0 ? rx.size() : std::min(limit, rx.size()));
+}
+
 FT_STATUS virtual_port::set_timeouts(ULONG read_ms, ULONG)
 {
     QMutexLocker lock(&device->mutex);
@@ -98,8 +104,9 @@ FT_STATUS virtual_port::read(char* data, DWORD length, DWORD* received)
                 --device->faults.short_reads;
                 --wanted;
             }
-            if (DWORD(rx.size()) >= wanted || sim_clock::now() >= deadline) {
-                const DWORD n = std::min<DWORD>(wanted, DWORD(rx.size()));
+            const DWORD shown = visible();
+            if (shown >= wanted || sim_clock::now() >= deadline) {
+                const DWORD n = std::min<DWORD>(wanted, shown);
                 std::copy(rx.constData(), rx.constData() + n, data);
                 rx.remove(0, int(n));
                 *received = n;
@@ -117,7 +124,7 @@ FT_STATUS virtual_port::queue_status(DWORD* rx_bytes)
     if (FT_STATUS s = check(d2xx_call::queue_status))
         return s;
     pump();
-    *rx_bytes = DWORD(rx.size());
+    *rx_bytes = visible();
     return FT_OK;
 }
 
@@ -128,7 +135,7 @@ FT_STATUS virtual_port::status(DWORD* rx_bytes, DWORD* tx_bytes, DWORD* events)
     if (FT_STATUS s = check(d2xx_call::get_status))
         return s;
     pump();
-    *rx_bytes = DWORD(rx.size());
+    *rx_bytes = visible();
     *tx_bytes = device->faults.tx_stuck ? 1 : 0;
     return FT_OK;
 }

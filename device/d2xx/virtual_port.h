@@ -28,6 +28,8 @@ private:
     FT_STATUS check(d2xx_call call);
     // Moves what the unit has sent by now, less the latency, into the receive queue.
     void pump();
+    // Bytes of the receive queue the program may see now. Caller holds the lock.
+    DWORD visible() const;
 
     std::shared_ptr<virtual_device> device;
     QByteArray rx;
