@@ -9,7 +9,7 @@ class tst_sim_requests : public QObject {
 
 private slots:
     void identity_answers_version_and_variant();
-    void small_reads_have_header_then_data();
+    void byte_and_word_reads_follow_the_header();
     void blocks_carry_markers_and_tables_checksums();
     void default_tables_are_usable();
     void every_write_type_is_acknowledged_with_its_header();
@@ -35,7 +35,7 @@ void tst_sim_requests::identity_answers_version_and_variant()
     QCOMPARE(s.ask(hex("C3050001C106")), hex("3C05FA55"));
 }
 
-void tst_sim_requests::small_reads_have_header_then_data()
+void tst_sim_requests::byte_and_word_reads_follow_the_header()
 {
     sim_bench b;
     QCOMPARE(b.ask(hex("C3050001B374")), hex("3C05FA00"));
