@@ -86,8 +86,8 @@ rv8_frame::rv8_frame(qint64 stamp, const std::array<quint32, value_count>& value
 {
     register_type();
     timestamp = stamp;
-    for (int e = 0; e < value_count; ++e)
-        set_value(e, values[e]);
+    size_t index = 0;
+    visit(*this, [&](auto& field) { field = std::remove_reference_t<decltype(field)>(values[index++]); });
 }
 
 void rv8_frame::parse(const QString& row)

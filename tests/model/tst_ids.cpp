@@ -20,7 +20,6 @@ private slots:
     void decode_vertical_source();
     void decode_refuses_foreign_codes_data();
     void decode_refuses_foreign_codes();
-    void boost_units();
     void meta_types_registered_by_name();
 };
 
@@ -120,19 +119,6 @@ void tst_ids::decode_refuses_foreign_codes()
     log_capture log;
     QCOMPARE(::decode_vertical_source(quint8(code)), 0);
     QCOMPARE(log.texts(QtCriticalMsg), QStringList({message}));
-}
-
-void tst_ids::boost_units()
-{
-    QCOMPARE(QString(boost_units_table[boost_psi].name), QString("PSI"));
-    QCOMPARE(QString(boost_units_table[boost_bar].name), QString("Bar"));
-    QCOMPARE(QString(boost_units_table[boost_kpa].name), QString("kPa"));
-    QCOMPARE(boost_units_table[boost_bar].factor, 0.0689475729);
-    QCOMPARE(boost_units_table[boost_kpa].factor, 6.89475729);
-    QCOMPARE(boost_units_table[boost_psi].decimals, 0);
-    QCOMPARE(boost_units_table[boost_kpa].decimals, 2);
-    QCOMPARE(boost_units_table[boost_psi].step, 1.0);
-    QCOMPARE(boost_units_table[boost_bar].step, 0.1);
 }
 
 void tst_ids::meta_types_registered_by_name()
