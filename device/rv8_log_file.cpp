@@ -10,6 +10,8 @@
 
 #include <QDebug>
 
+#include <cerrno>
+
 void rv8_worker::set_log_file(QString filename)
 {
     if (in_other_thread([=] { set_log_file(filename); }))
@@ -73,9 +75,11 @@ bool rv8_worker::write_log_row(const rv8_frame& frame)
 // Flushed every time, so that a sample counts as written only once it has reached the file.
 bool rv8_worker::write_to_log_file(const QByteArray& text)
 {
+    errno = 0;
     if (log_file.write(text) == text.size() && log_file.flush())
         return true;
-    log_file_failure(log_file.errorString());
+    // A write cut short by a full disk or a size limit leaves QFile without a text of its own.
+    log_file_failure(errno != 0 ? qt_error_string(errno) : log_file.errorString());
     return false;
 }
 
