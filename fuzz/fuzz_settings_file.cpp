@@ -1,4 +1,5 @@
-// Settings files arrive from other users and older versions; reading any bytes must stay safe.
+// Settings files arrive from other users and older versions; reading any bytes must stay safe, and
+// whatever was read must survive being saved and opened again.
 
 #include "model/rv8_vars.h"
 
@@ -12,17 +13,62 @@ namespace {
 
 void quiet(QtMsgType, const QMessageLogContext&, const QString&) {}
 
+// A new name each time: QSettings caches parsed files by name.
+QString fresh_path()
+{
+    static int counter = 0;
+    static const QString folder = QDir("/dev/shm").exists() ? QString("/dev/shm") : QDir::tempPath();
+    return QString("%1/brennix-fuzz-%2-%3.bnini").arg(folder).arg(getpid()).arg(counter++);
+}
+
+struct values {
+    QList<QByteArray> tables;
+    QList<unsigned int> ints;
+    QList<adc_trim> trims;
+};
+
+values values_of(const rv8_vars& v)
+{
+    values m;
+    v.get(m.tables, m.ints, m.trims);
+    return m;
+}
+
+// Saves everything in `loaded` and opens it again; only integers beyond the signed range may change.
+void check_round_trip(const values& loaded)
+{
+    rv8_vars saved(nullptr);
+    for (int i = 0; i < tbl_last; ++i)
+        saved.set(loaded.tables[i], table_index(i));
+    for (int i = 0; i < int_last; ++i)
+        saved.set(loaded.ints[i], int_index(i));
+    for (int i = 0; i < trim_last; ++i)
+        saved.set(loaded.trims[i], adc_trim_index(i));
+    const QString path = fresh_path();
+    if (!saved.vars_to_file(path))
+        __builtin_trap();
+    rv8_vars reopened(nullptr);
+    QList<QString> warnings;
+    if (!reopened.file_to_vars(path, warnings) || !warnings.isEmpty())
+        __builtin_trap();
+    const values back = values_of(reopened);
+    if (back.tables != loaded.tables || !(back.trims == loaded.trims))
+        __builtin_trap();
+    for (int i = 0; i < int_last; ++i) {
+        if (loaded.ints[i] <= 0x7FFFFFFFu && back.ints[i] != loaded.ints[i])
+            __builtin_trap();
+    }
+    QFile::remove(path);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static int counter = 0;
     static const bool installed = (qInstallMessageHandler(quiet), true);
     Q_UNUSED(installed);
 
-    // A new name each time: QSettings caches parsed files by name.
-    static const QString folder = QDir("/dev/shm").exists() ? QString("/dev/shm") : QDir::tempPath();
-    const QString path = QString("%1/brennix-fuzz-%2-%3.bnini").arg(folder).arg(getpid()).arg(counter++);
+    const QString path = fresh_path();
     {
         QFile f(path);
         if (!f.open(QFile::WriteOnly))
@@ -31,14 +77,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     rv8_vars vars(nullptr);
     QList<QString> warnings;
-    if (vars.file_to_vars(path, warnings)) {
-        QList<QByteArray> tables;
-        QList<unsigned int> ints;
-        QList<adc_trim> trims;
-        vars.get(tables, ints, trims);
-        if (tables.size() != tbl_last || ints.size() != int_last || trims.size() != trim_last)
-            __builtin_trap();
-    }
+    if (vars.file_to_vars(path, warnings))
+        check_round_trip(values_of(vars));
     QFile::remove(path);
     return 0;
 }
