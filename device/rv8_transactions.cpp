@@ -23,11 +23,14 @@ FT_STATUS rv8_worker::get_param(QByteArray& msg, QByteArray& ret, unsigned long 
         ret.clear();
         return FT_DEVICE_NOT_OPENED;
     }
-    if (FT_STATUS status = purge_or_close())
+    if (FT_STATUS status = purge_or_close()) {
+        ret.clear();
         return status;
+    }
     DWORD written = 0;
     FT_STATUS status = ft_write_wrap(handle, msg.data(), DWORD(msg.size()), &written);
     if (status != FT_OK) {
+        ret.clear();
         qCritical("Cannot write command to device. msg=%s", msg.toHex().constData());
         return status;
     }

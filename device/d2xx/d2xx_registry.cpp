@@ -70,11 +70,13 @@ FT_STATUS d2xx_registry::open_ex(const void* arg, DWORD flags, FT_HANDLE* handle
     if (!arg || !handle)
         return FT_INVALID_PARAMETER;
     *handle = nullptr;
-    const QString key = QString::fromLocal8Bit(static_cast<const char*>(arg));
+    // Matched as listed: the device list holds at most 15 bytes of a serial or 63 of a description.
+    const QByteArray key(static_cast<const char*>(arg));
     QMutexLocker lock(&mutex);
     for (d2xx_provider* provider : providers) {
         for (const d2xx_device_info& info : provider->devices()) {
-            const QString& candidate = flags == FT_OPEN_BY_DESCRIPTION ? info.description : info.serial_number;
+            const QByteArray candidate = flags == FT_OPEN_BY_DESCRIPTION ? info.description.toUtf8().left(63)
+                                                                         : info.serial_number.toUtf8().left(15);
             if (candidate != key)
                 continue;
             FT_STATUS status = FT_OK;

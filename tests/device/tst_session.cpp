@@ -62,6 +62,18 @@ private slots:
         QVERIFY(log.has(QtDebugMsg, "  Dev 2  Serial RV8SECOND"));
     }
 
+    void a_long_serial_opens_as_listed()
+    {
+        virtual_bench bench;
+        auto device = bench.add_unit("RV8-0123456789ABCDEF");
+        rv8_worker worker;
+        QSignalSpy opened(&worker, &rv8_worker::opened);
+        worker.open();
+        QCOMPARE(opened.count(), 1);
+        QCOMPARE(opened[0][0].toString(), QString("RV8-0123456789A")); // the list holds 15 bytes
+        QVERIFY(device->is_open());
+    }
+
     void open_silences_the_unit_then_identifies_it()
     {
         virtual_bench bench;
