@@ -38,6 +38,7 @@ void rv8_worker::parse_log_file(QString filename)
     log_line_reader lines(file);
     const log_row_parser rows;
     qint64 last_stamp = 0;
+    bool first_row = true;
     std::string_view line;
     while (lines.next(line)) {
         if (line.empty() || line[0] == '#' || starts_with(line, "timestamp"))
@@ -48,13 +49,14 @@ void rv8_worker::parse_log_file(QString filename)
             continue;
         }
         const rv8_frame frame = rows.frame(line);
-        if (log.size() > 0 && frame.timestamp - last_stamp >= recording_gap_ms) {
+        if (!first_row && frame.timestamp - last_stamp >= recording_gap_ms) {
             file_marks.replace_last(0);
             file_marks.append(0);
         } else {
             file_marks.append(1);
         }
         last_stamp = frame.timestamp;
+        first_row = false;
         log.append(frame);
     }
     qDebug().noquote() << "Parsed file" << filename << "with" << log.size() << "lines.";
