@@ -191,12 +191,6 @@ private slots:
         QCOMPARE(wrote[0][0].value<FT_STATUS>(), FT_STATUS(FT_IO_ERROR));
         QCOMPARE(started.count(), 2);
         QVERIFY(worker->is_logging());
-
-        worker->add_field_to_var(quint32(0x23), int_pump_prime_delay);
-        worker->start_write();
-        QCOMPARE(wrote[1][0].value<FT_STATUS>(), FT_STATUS(FT_OK));
-        QCOMPARE(bench->unit().memory().pump_prime_delay, QByteArray::fromHex("0023"));
-        QCOMPARE(started.count(), 3);
     }
 
     void saving_reports_its_outcome()
