@@ -8,163 +8,128 @@
 
 class tst_converter : public QObject {
     Q_OBJECT
+
 private slots:
-    void volts_and_amps_to_counts();
-    void negative_volts_and_amps_refused();
-    void boost_in_each_unit_data();
-    void boost_in_each_unit();
-    void boost_range_and_unit_change();
-    void invalid_unit_selects_psi();
-    void deadband_ignores_boost_unit();
-    void atmospheric_reading_moves_intercept();
-    void analog_tables();
+    void volts_and_amps_to_counts()
+    {
+        log_capture log;
+        converter c;
+        const QList<QPair<double, int>> volts = {{5.0, 1023}, {1.0, 205}, {2.0, 409}, {6.0, 1023}, {0.0, 0}, {-0.1, 0}};
+        for (const auto& v : volts)
+            QCOMPARE(int(c.volt2adc(v.first)), v.second);
+        QCOMPARE(int(c.current2adc(10.0)), 205);
+        QCOMPARE(int(c.current2adc(60.0)), 1023);
+        QCOMPARE(int(c.current2adc(-2)), 0);
+        QCOMPARE(log.texts(QtCriticalMsg), (QStringList{"voltage is < 0:  -0.1", "current is < 0:  -2"}));
+        // Halves go away from zero; anything unmeasurable lands on an end of the range.
+        const QList<QPair<double, int>> counts = {{0.5, 1},     {1.4999, 1},      {1022.5, 1023},
+                                                  {-0.5, 0},    {std::nan(""), 0}, {1e300, 1023}};
+        for (const auto& v : counts)
+            QCOMPARE(int(converter::to_counts(v.first)), v.second);
+    }
+
+    void boost_in_each_unit()
+    {
+        struct row {
+            int unit;
+            const char* name;
+            int decimals;
+            double boost;
+            int counts;
+            double shown;
+        };
+        // 14 PSI = 14 * 16.122 + 222.312 = 448.02 counts; 448 counts = 13.99876 PSI.
+        const row rows[] = {{0, "PSI", 0, 14.0, 448, 13.998759459},      {1, "Bar", 2, 0.965266, 448, 0.965180488},
+                            {2, "kPa", 2, 96.5266, 448, 96.518048832},   {0, "PSI", 0, -20.0, 0, -13.789356159},
+                            {2, "kPa", 2, 1000.0, 1023, 342.423360936}};
+        for (const row& r : rows) {
+            converter c;
+            c.set_boost_units(r.unit);
+            QCOMPARE(c.boost_unit_name(), QString(r.name));
+            QCOMPARE(c.boost_decimals(), r.decimals);
+            QCOMPARE(int(c.boost2adc(r.boost)), r.counts);
+            QVERIFY2(qAbs(c.adc2boost(quint16(r.counts)) - r.shown) < 1e-6, r.name);
+        }
+    }
+
+    void boost_range_and_unit_change()
+    {
+        converter c;
+        QCOMPARE(int(c.boost2adc(0)), 222);
+        QVERIFY(qAbs(c.max_boost() - 49.664) < 0.001);
+        QCOMPARE(c.adc2boost(5000), c.adc2boost(1023));
+        // A 14 PSI field shown in Bar and back snaps to within one count.
+        const quint16 counts = c.boost2adc(14);
+        c.set_boost_units(1);
+        QCOMPARE(QString::number(c.adc2boost(counts), 'f', 2), QString("0.97"));
+        const quint16 back = c.boost2adc(0.97);
+        QVERIFY(qAbs(int(back) - int(counts)) <= 1);
+        c.set_boost_units(0);
+        QCOMPARE(qRound(c.adc2boost(back)), 14);
+
+        log_capture log;
+        c.set_boost_units(2);
+        c.set_boost_units(3);
+        c.set_boost_units(-1);
+        QCOMPARE(log.texts(QtCriticalMsg), (QStringList{"invalid boost_units 3", "invalid boost_units -1"}));
+        QCOMPARE(c.boost_factor(), 1.0);
+        QCOMPARE(c.boost_unit_name(), QString("PSI"));
+        QCOMPARE(c.boost_decimals(), 0);
+    }
+
+    void deadband_ignores_boost_unit()
+    {
+        converter c;
+        c.set_boost_units(2);
+        QCOMPARE(int(c.deadband2adc(3.0)), 48);  // 48.366
+        QCOMPARE(int(c.deadband2adc(-1.0)), 0);
+        QCOMPARE(int(c.deadband2adc(100.0)), 1023);
+        QCOMPARE(c.adc2deadband(48), 3);
+        c.set_act_slope(16.0);
+        QCOMPARE(c.adc2deadband(8), 1);  // exactly half a PSI
+        QCOMPARE(c.adc2deadband(7), 0);
+    }
+
+    void atmospheric_reading_moves_intercept()
+    {
+        converter c;
+        QSignalSpy spy(&c, &converter::act_intercept_recalc);
+        c.set_act_atm(230.9);
+        QCOMPARE(int(c.act_atm()), 230);
+        QVERIFY(qAbs(c.act_intercept() - 229.312) < 1e-9);
+        QCOMPARE(spy.count(), 1);
+        QVERIFY(qAbs(spy.at(0).at(0).toDouble() - 229.312) < 1e-9);
+        c.set_base_intercept(200.0);
+        c.set_base_atm(210);
+        c.set_act_atm(220);
+        QVERIFY(qAbs(c.act_intercept() - 210.0) < 1e-9);
+        // The plain setters only store.
+        c.set_act_intercept(100.0);
+        c.set_act_slope(10.0);
+        QCOMPARE(spy.count(), 2);
+        QCOMPARE(int(c.boost2adc(1.0)), 110);
+    }
+
+    void analog_tables()
+    {
+        converter c;
+        const QVector<double>& d = converter::default_analog_table();
+        QCOMPARE(d.size(), 1024);
+        QCOMPARE(d.at(1), 0.004887586);
+        QCOMPARE(c.adc2ana_a(1023), 5.0);
+        QCOMPARE(c.adc2ana_b(2000), 5.0);
+        QVector<double> custom(1024);
+        for (int i = 0; i < custom.size(); ++i)
+            custom[i] = 100 + i;
+        QVERIFY(!c.set_custom_ana(custom.mid(1)));
+        QCOMPARE(c.adc2ana_a(10), d.at(10));
+        QVERIFY(c.set_custom_ana(custom) && c.set_custom_anb(custom));
+        QCOMPARE(c.adc2ana_b(1500), 1123.0);
+        c.set_custom_ana_defaults();
+        QCOMPARE(c.adc2ana_a(10), d.at(10));
+        QCOMPARE(c.adc2ana_b(10), 110.0);
+    }
 };
-
-void tst_converter::volts_and_amps_to_counts()
-{
-    log_capture log;
-    converter c;
-    const QList<QPair<double, int>> volts = {{5.0, 1023}, {1.0, 205}, {2.0, 409}, {6.0, 1023}, {0.0, 0}};
-    for (const auto& v : volts)
-        QCOMPARE(int(c.volt2adc(v.first)), v.second);
-    QCOMPARE(int(c.current2adc(10.0)), 205);
-    QCOMPARE(int(c.current2adc(60.0)), 1023);
-    // Halves go away from zero; anything unmeasurable lands on an end of the range.
-    QCOMPARE(int(converter::to_counts(0.5)), 1);
-    QCOMPARE(int(converter::to_counts(1.4999)), 1);
-    QCOMPARE(int(converter::to_counts(1022.5)), 1023);
-    QCOMPARE(int(converter::to_counts(-0.5)), 0);
-    QCOMPARE(int(converter::to_counts(std::nan(""))), 0);
-    QCOMPARE(int(converter::to_counts(1e300)), 1023);
-    QVERIFY(log.entries().isEmpty());
-}
-
-void tst_converter::negative_volts_and_amps_refused()
-{
-    log_capture log;
-    converter c;
-    QCOMPARE(int(c.volt2adc(-0.1)), 0);
-    QCOMPARE(int(c.current2adc(-2)), 0);
-    QCOMPARE(log.texts(QtCriticalMsg), (QStringList{"voltage is < 0:  -0.1", "current is < 0:  -2"}));
-}
-
-void tst_converter::boost_in_each_unit_data()
-{
-    QTest::addColumn<int>("unit");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<int>("decimals");
-    QTest::addColumn<double>("boost");
-    QTest::addColumn<int>("counts");
-    QTest::addColumn<double>("shown");
-    // 14 PSI = 14 * 16.122 + 222.312 = 448.02 counts; 448 counts = 13.99876 PSI.
-    QTest::newRow("PSI") << 0 << "PSI" << 0 << 14.0 << 448 << 13.998759459;
-    QTest::newRow("Bar") << 1 << "Bar" << 2 << 0.965266 << 448 << 0.965180488;
-    QTest::newRow("kPa") << 2 << "kPa" << 2 << 96.5266 << 448 << 96.518048832;
-    QTest::newRow("below the sensor") << 0 << "PSI" << 0 << -20.0 << 0 << -13.789356159;
-    QTest::newRow("above the sensor") << 2 << "kPa" << 2 << 1000.0 << 1023 << 342.423360936;
-}
-
-void tst_converter::boost_in_each_unit()
-{
-    QFETCH(int, unit);
-    QFETCH(QString, name);
-    QFETCH(int, decimals);
-    QFETCH(double, boost);
-    QFETCH(int, counts);
-    QFETCH(double, shown);
-    converter c;
-    c.set_boost_units(unit);
-    QCOMPARE(c.boost_unit_name(), name);
-    QCOMPARE(c.boost_decimals(), decimals);
-    QCOMPARE(int(c.boost2adc(boost)), counts);
-    QVERIFY(qAbs(c.adc2boost(quint16(counts)) - shown) < 1e-6);
-}
-
-void tst_converter::boost_range_and_unit_change()
-{
-    converter c;
-    QCOMPARE(int(c.boost2adc(0)), 222);
-    QVERIFY(qAbs(c.max_boost() - 49.664) < 0.001);
-    QCOMPARE(c.adc2boost(5000), c.adc2boost(1023));
-    // A 14 PSI field shown in Bar and back snaps to within one count.
-    const quint16 counts = c.boost2adc(14);
-    c.set_boost_units(1);
-    QCOMPARE(QString::number(c.adc2boost(counts), 'f', 2), QString("0.97"));
-    const quint16 back = c.boost2adc(0.97);
-    QVERIFY(qAbs(int(back) - int(counts)) <= 1);
-    c.set_boost_units(0);
-    QCOMPARE(qRound(c.adc2boost(back)), 14);
-}
-
-void tst_converter::invalid_unit_selects_psi()
-{
-    log_capture log;
-    converter c;
-    c.set_boost_units(2);
-    c.set_boost_units(3);
-    c.set_boost_units(-1);
-    QCOMPARE(log.texts(QtCriticalMsg), (QStringList{"invalid boost_units 3", "invalid boost_units -1"}));
-    QCOMPARE(c.boost_factor(), 1.0);
-    QCOMPARE(c.boost_unit_name(), QString("PSI"));
-    QCOMPARE(c.boost_decimals(), 0);
-}
-
-void tst_converter::deadband_ignores_boost_unit()
-{
-    converter c;
-    c.set_boost_units(2);
-    QCOMPARE(int(c.deadband2adc(3.0)), 48); // 48.366
-    QCOMPARE(int(c.deadband2adc(-1.0)), 0);
-    QCOMPARE(int(c.deadband2adc(100.0)), 1023);
-    QCOMPARE(c.adc2deadband(48), 3);
-    c.set_act_slope(16.0);
-    QCOMPARE(c.adc2deadband(8), 1); // exactly half a PSI
-    QCOMPARE(c.adc2deadband(7), 0);
-}
-
-void tst_converter::atmospheric_reading_moves_intercept()
-{
-    converter c;
-    QSignalSpy spy(&c, &converter::act_intercept_recalc);
-    c.set_act_atm(230.9);
-    QCOMPARE(int(c.act_atm()), 230);
-    QVERIFY(qAbs(c.act_intercept() - 229.312) < 1e-9);
-    QCOMPARE(spy.count(), 1);
-    QVERIFY(qAbs(spy.at(0).at(0).toDouble() - 229.312) < 1e-9);
-    c.set_base_intercept(200.0);
-    c.set_base_atm(210);
-    c.set_act_atm(220);
-    QVERIFY(qAbs(c.act_intercept() - 210.0) < 1e-9);
-    // The plain setters only store.
-    c.set_act_intercept(100.0);
-    c.set_act_slope(10.0);
-    QCOMPARE(spy.count(), 2);
-    QCOMPARE(int(c.boost2adc(1.0)), 110);
-}
-
-void tst_converter::analog_tables()
-{
-    converter c;
-    const QVector<double>& d = converter::default_analog_table();
-    QCOMPARE(d.size(), 1024);
-    QCOMPARE(d.at(1), 0.004887586);
-    QCOMPARE(c.adc2ana_a(0), 0.0);
-    QCOMPARE(c.adc2ana_a(1023), 5.0);
-    QCOMPARE(c.adc2ana_b(2000), 5.0);
-    QVector<double> custom(1024);
-    for (int i = 0; i < custom.size(); ++i)
-        custom[i] = 100 + i;
-    QVERIFY(!c.set_custom_ana(custom.mid(1)));
-    QCOMPARE(c.adc2ana_a(10), d.at(10));
-    QVERIFY(c.set_custom_ana(custom));
-    QVERIFY(c.set_custom_anb(custom));
-    QCOMPARE(c.adc2ana_b(1500), 1123.0);
-    c.set_custom_ana_defaults();
-    QCOMPARE(c.adc2ana_a(10), d.at(10));
-    QCOMPARE(c.adc2ana_b(10), 110.0);
-    c.set_custom_anb_defaults();
-    QCOMPARE(c.adc2ana_b(10), d.at(10));
-}
 
 QTEST_GUILESS_MAIN(tst_converter)
 #include "tst_converter.moc"

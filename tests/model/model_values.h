@@ -1,0 +1,11 @@
+#pragma once
+// A snapshot of every value a model holds, for comparing what a transfer or a file left behind.
+
+#include "model/rv8_vars.h"
+
+struct model_values {
+    explicit model_values(const rv8_vars& v) { v.get(tables, ints, trims); }
+    QList<QByteArray> tables;
+    QList<unsigned int> ints;
+    QList<adc_trim> trims;
+};
