@@ -1,15 +1,36 @@
-// The live stream, the bootloader request and every reply fault, byte by byte.
+// Every named fault, byte by byte, and the live stream it garbles.
 
 #include "sim_test_bench.h"
 
 #include <QtTest>
+#include <functional>
 
 namespace {
 
-QByteArray trailer(const QByteArray& record)
+// A table reply with its checksum byte replaced by the verdict on it.
+QByteArray sum_checked(const QByteArray& r)
 {
-    return record.right(2);
+    return r.left(3 + 639) + (quint8(r[3 + 639]) == xor_of(r, 3, 3 + 639) ? "sum ok" : "sum bad");
 }
+
+struct step {
+    QByteArray send; // empty: only wait
+    double ms;
+    QByteArray expect;
+    QByteArray (*view)(const QByteArray&) = nullptr;
+};
+
+struct fault_case {
+    const char* name;
+    std::function<void(sim_faults&)> set;
+    QList<step> steps;
+    int set_after = 0; // steps run before the fault is switched on
+};
+
+const QByteArray version = hex("C3050001B671"), variant = hex("C3050001C106"), boot = hex("C3050001C007");
+const QByteArray live_on = hex("C31300015584"), banner = "\r\nRV8 boot v2.1\r\n", line1 = ":020000040000FA\r";
+const QByteArray line2 = ":10000000492805873EE67E12453D020F4463385D70\r";
+const QByteArray line3 = ":10001000D0F23D8AAA0E771E0FCE87C7DB9A290B36\r";
 
 } // namespace
 
@@ -17,201 +38,67 @@ class tst_sim_faults : public QObject {
     Q_OBJECT
 
 private slots:
-    void stream_runs_at_its_period_and_stops();
-    void long_silence_loses_old_records();
-    void unpaced_stream_gives_one_record_per_poll();
-    void bad_trailer_and_backlog();
-    void dropped_and_corrupt_headers();
-    void late_truncated_and_padded_replies();
-    void corrupt_blocks_leave_memory_intact();
-    void bootloader_banner_follows_the_header();
-    void banner_faults();
+    void each_fault_fires_as_named();
 };
 
-void tst_sim_faults::stream_runs_at_its_period_and_stops()
+void tst_sim_faults::each_fault_fires_as_named()
 {
-    sim_config c;
-    c.live_period_ms = 10;
-    sim_bench b(c);
-    QCOMPARE(b.ask(hex("C31300015584"), 0).toHex(), hex("3C13EC").toHex());
-    QCOMPARE(b.poll(9.9), QByteArray());
-    const QByteArray three = b.poll(30);
-    QCOMPARE(three.size(), 3 * 70);
-    for (int i = 0; i < 3; ++i)
-        QCOMPARE(trailer(three.mid(70 * i, 70)), hex("AABB"));
-
-    // Switching off answers after the records already due, and nothing follows.
-    const QByteArray off = b.ask(hex("C313000100D1"), 45);
-    QCOMPARE(off.size(), 70 + 3);
-    QCOMPARE(off.right(3), hex("3C13EC"));
-    QVERIFY(!b.unit.streaming());
-    QCOMPARE(b.poll(500), QByteArray());
-
-    // A restart switches the stream off as well.
-    b.ask(hex("C31300015584"), 1000);
-    QCOMPARE(b.ask(hex("C3050001B770"), 1005), hex("3C05FA"));
-    QCOMPARE(b.poll(2000), QByteArray());
-}
-
-void tst_sim_faults::long_silence_loses_old_records()
-{
-    sim_config c;
-    c.live_period_ms = 10;
-    sim_bench b(c);
-    b.ask(hex("C31300015584"), 0);
-    QCOMPARE(b.poll(60000).size(), sim_unit::max_catch_up * 70);
-    QCOMPARE(b.poll(60010).size(), 70);
-}
-
-void tst_sim_faults::unpaced_stream_gives_one_record_per_poll()
-{
-    sim_config c;
-    c.live_period_ms = 0;
-    sim_bench b(c);
-    const QByteArray first = b.ask(hex("C31300015584"), 0); // the bench polls once after sending
-    QCOMPARE(first.left(3), hex("3C13EC"));
-    QCOMPARE(first.size(), 3 + 70);
-    QCOMPARE(b.poll(0.5).size(), 70);
-    QCOMPARE(b.poll(5000).size(), 70);
-}
-
-void tst_sim_faults::bad_trailer_and_backlog()
-{
-    sim_config c;
-    c.live_period_ms = 10;
-    sim_bench b(c);
-    b.ask(hex("C31300015584"), 0);
-    b.unit.faults().bad_live_trailer = true;
-    const QByteArray two = b.poll(20);
-    QCOMPARE(trailer(two.left(70)), hex("AABC"));
-    QCOMPARE(trailer(two.mid(70)), hex("AABB"));
-    QVERIFY(!b.unit.faults().bad_live_trailer);
-
-    b.unit.faults().live_backlog = 3;
-    QCOMPARE(b.poll(21).size(), 3 * 70);
-    QCOMPARE(b.unit.faults().live_backlog, 0);
-    QCOMPARE(b.poll(22).size(), 0);
-}
-
-void tst_sim_faults::dropped_and_corrupt_headers()
-{
-    sim_bench b;
-    b.unit.faults().drop_replies = 2;
-    b.unit.faults().corrupt_headers = 1;
-    QCOMPARE(b.ask(hex("C3050001B671")), QByteArray());
-    QCOMPARE(b.ask(request(0x13, hex("00"))), QByteArray());
-    QCOMPARE(b.ask(hex("C3050001B671")), hex("3C05050175"));
-    QCOMPARE(b.ask(hex("C3050001B671")), hex("3C05FA0175"));
-
-    // A write whose acknowledgement is garbled was still carried out, as on a noisy cable.
-    b.unit.faults().corrupt_headers = 1;
-    QCOMPARE(b.ask(request(0x0E, hex("AA08A20000"))), hex("3C0E0E"));
-    QCOMPARE(b.ask(hex("C3050001B87F")), hex("3C05FA08A200"));
-}
-
-void tst_sim_faults::late_truncated_and_padded_replies()
-{
-    sim_bench b;
-    b.unit.faults().late_replies = 1;
-    b.unit.faults().late_by_ms = 2500;
-    QCOMPARE(b.ask(hex("C3050001B671"), 1000), QByteArray());
-    QCOMPARE(b.poll(3499), QByteArray());
-    QCOMPARE(b.poll(3500), hex("3C05FA0175"));
-    QCOMPARE(b.ask(hex("C3050001B671"), 3600), hex("3C05FA0175"));
-
-    // A late reply and a prompt one keep their send order.
-    b.unit.faults().late_replies = 1;
-    b.unit.faults().late_by_ms = 50;
-    QCOMPARE(b.ask(hex("C3050001B671"), 4000), QByteArray());
-    QCOMPARE(b.ask(hex("C3050001C106"), 4010), hex("3C05FAAA"));
-    QCOMPARE(b.poll(4100), hex("3C05FA0175"));
-
-    b.unit.faults().truncate_next_reply = 2;
-    QCOMPARE(b.ask(hex("C3050001B671")), hex("3C05"));
-    QCOMPARE(b.ask(hex("C3050001B671")), hex("3C05FA0175"));
-
-    // Extra bytes follow a command reply only, and only once.
-    b.unit.faults().extra_after_command = hex("1234");
-    QCOMPARE(b.ask(request(0x08, hex("01"))), hex("3C08F7"));
-    QCOMPARE(b.ask(hex("C3050001C106")), hex("3C05FAAA1234"));
-    QCOMPARE(b.ask(hex("C3050001C106")), hex("3C05FAAA"));
-}
-
-void tst_sim_faults::corrupt_blocks_leave_memory_intact()
-{
-    sim_bench b;
-    sim_faults& f = b.unit.faults();
-    f.corrupt_io_modes_marker = true;
-    f.corrupt_map_cal_marker = true;
-    f.corrupt_table_checksum = 2;
-    f.corrupt_table_marker = 0;
-    QCOMPARE(b.ask(hex("C3050001BD7A")).mid(3 + 18, 2), hex("AB00"));
-    QCOMPARE(b.ask(hex("C3050001BF78")).mid(3 + 22, 2), hex("AB00"));
-
-    const QByteArray gpo1 = b.ask(hex("C3050001AA6D")).mid(3);
-    QCOMPARE(gpo1.left(639), b.unit.memory().tables[2].left(639));
-    QVERIFY(gpo1[639] != b.unit.memory().tables[2][639]);
-
-    const QByteArray aux = b.ask(hex("C3050001A86F")).mid(3);
-    QCOMPARE(quint8(aux[608]), quint8(0));
-    quint8 x = 0;
-    for (int i = 0; i < 639; ++i)
-        x ^= quint8(aux[i]);
-    QCOMPARE(quint8(aux[639]), x);
-
-    QCOMPARE(b.unit.memory().io_modes.mid(18, 2), hex("ABBA"));
-    QCOMPARE(quint8(b.unit.memory().tables[0][608]), quint8(0xCC));
-    QCOMPARE(b.ask(hex("C3050001A96E")).mid(3), b.unit.memory().tables[1]);
-}
-
-void tst_sim_faults::bootloader_banner_follows_the_header()
-{
-    sim_config c;
-    c.banner_delay_ms = 20;
-    sim_bench b(c);
-    b.ask(hex("C31300015584"), 0);
-    QCOMPARE(b.ask(hex("C3050001C007"), 5), hex("3C05FA"));
-    QVERIFY(b.unit.in_bootloader());
-    QVERIFY(!b.unit.streaming());
-    QCOMPARE(b.poll(24), QByteArray());
-    QCOMPARE(b.poll(25), QByteArray("\r\nRV8 boot v2.1\r\n"));
-
-    // Application requests mean nothing to the bootloader.
-    QCOMPARE(b.ask(hex("C3050001B671"), 200), QByteArray());
-    QCOMPARE(b.ask(hex("C3050001B770"), 300), QByteArray());
-    QVERIFY(b.unit.in_bootloader());
-
-    b.unit.power_cycle(b.at(400));
-    QVERIFY(!b.unit.in_bootloader());
-    QCOMPARE(b.ask(hex("C3050001B671"), 410), hex("3C05FA0175"));
-}
-
-void tst_sim_faults::banner_faults()
-{
-    {
+    const QByteArray aux = hex("3C05FA") + sim_memory().tables[0], gpo1 = hex("3C05FA") + sim_memory().tables[2];
+    const QByteArray live_off = request(0x13, hex("00")), restart = hex("C3050001B770");
+    const fault_case cases[] = {
+        // No fault: records every period, the last 64 after a long silence, none once off or restarted.
+        {"stream", [](sim_faults&) {},
+         {{live_on, 0, hex("3C13EC")}, {"", 9.9, ""}, {"", 30, hex("AABBAABBAABB"), trailers},
+          {live_off, 45, hex("AABB3C13EC"), trailers}, {"", 500, ""}, {live_on, 1000, hex("3C13EC")},
+          {"", 60000, hex("AABB").repeated(sim_unit::max_catch_up), trailers}, {"", 60010, hex("AABB"), trailers},
+          {restart, 60015, hex("3C05FA")}, {"", 70000, ""}}},
+        {"drop", [](sim_faults& f) { f.drop_replies = 2; },
+         {{version, 10, ""}, {live_off, 20, ""}, {version, 30, hex("3C05FA0175")}}},
+        // A write whose acknowledgement is garbled was still carried out, as on a noisy cable.
+        {"header", [](sim_faults& f) { f.corrupt_headers = 1; },
+         {{live_on, 0, hex("3C1313")}, {"", 20, hex("AABBAABB"), trailers}, {variant, 25, hex("3C05FAAA")}}},
+        {"late", [](sim_faults& f) { f.late_replies = 1; f.late_by_ms = 2500; },
+         {{version, 1000, ""}, {"", 3499, ""}, {"", 3500, hex("3C05FA0175")}, {version, 3600, hex("3C05FA0175")}}},
+        {"truncate", [](sim_faults& f) { f.truncate_next_reply = 2; },
+         {{version, 10, hex("3C05")}, {version, 20, hex("3C05FA0175")}}},
+        {"extra", [](sim_faults& f) { f.extra_after_command = hex("1234"); },
+         {{request(0x08, hex("01")), 10, hex("3C08F7")}, {variant, 20, hex("3C05FAAA1234")}, {variant, 30, hex("3C05FAAA")}}},
+        {"table checksum", [](sim_faults& f) { f.corrupt_table_checksum = 2; },
+         {{command(0xAA), 10, sum_checked(gpo1).chopped(2) + "bad", sum_checked}, {command(0xA8), 20, aux}}},
+        {"table marker", [](sim_faults& f) { f.corrupt_table_marker = 0; },
+         {{command(0xA8), 10, patched(sum_checked(aux), 3 + 608, hex("00")), sum_checked}, {command(0xAA), 20, gpo1}}},
+        {"io marker", [](sim_faults& f) { f.corrupt_io_modes_marker = true; },
+         {{command(0xBD), 10, patched(hex("3C05FA") + sim_memory().io_modes, 3 + 19, hex("00"))}}},
+        {"map marker", [](sim_faults& f) { f.corrupt_map_cal_marker = true; },
+         {{command(0xBF), 10, patched(hex("3C05FA") + sim_memory().map_cal, 3 + 23, hex("00"))}}},
+        {"live trailer", [](sim_faults& f) { f.bad_live_trailer = true; },
+         {{live_on, 0, hex("3C13EC")}, {"", 20, hex("AABCAABB"), trailers}, {"", 30, hex("AABB"), trailers}}, 1},
+        {"backlog", [](sim_faults& f) { f.live_backlog = 3; },
+         {{live_on, 0, hex("3C13EC")}, {"", 20, hex("AABBAABB"), trailers}, {"", 21, hex("AABBAABBAABB"), trailers},
+          {"", 22, ""}}, 2},
+        {"no banner", [](sim_faults& f) { f.banner = sim_faults::banner_fault::missing; },
+         {{boot, 0, hex("3C05FA")}, {"", 1000, ""}, {version, 1010, hex("3C05FA0175")}}},
+        {"v last", [](sim_faults& f) { f.banner = sim_faults::banner_fault::v_last; },
+         {{boot, 0, hex("3C05FA")}, {"", 1000, "\r\nRV8 boot v"}, {version, 1010, ""}}},
+        {"v not digit", [](sim_faults& f) { f.banner = sim_faults::banner_fault::v_not_digit; },
+         {{boot, 0, hex("3C05FA")}, {"", 1000, "\r\nRV8 boot vX.1\r\n"}}},
+        // The refusal starts the transfer over, so the third line sent after it is line 1 again.
+        {"refuse line 3", [](sim_faults& f) { f.refuse_hex_line = 3; },
+         {{boot, 0, hex("3C05FA")}, {"", 100, banner}, {line1, 200, hex("1306")}, {"", 300, hex("11")},
+          {line2, 400, hex("1306")}, {"", 500, hex("11")}, {line3, 600, hex("1315")}, {"", 700, ""},
+          {line1, 800, hex("1306")}, {line2, 900, hex("111306")}, {line3, 1000, hex("111306")}}},
+    };
+    for (const fault_case& c : cases) {
         sim_bench b;
-        b.unit.faults().banner = sim_faults::banner_fault::missing;
-        QCOMPARE(b.ask(hex("C3050001C007"), 0), hex("3C05FA"));
-        QCOMPARE(b.poll(1000), QByteArray());
-        QVERIFY(!b.unit.in_bootloader());
-        QCOMPARE(b.ask(hex("C3050001B671")), hex("3C05FA0175"));
-    }
-    {
-        sim_bench b;
-        b.unit.faults().banner = sim_faults::banner_fault::v_last;
-        b.ask(hex("C3050001C007"), 0);
-        const QByteArray banner = b.poll(1000);
-        QCOMPARE(banner.indexOf('v'), banner.size() - 1);
-        QVERIFY(b.unit.in_bootloader());
-    }
-    {
-        sim_bench b;
-        b.unit.faults().banner = sim_faults::banner_fault::v_not_digit;
-        b.ask(hex("C3050001C007"), 0);
-        const QByteArray banner = b.poll(1000);
-        const int v = banner.indexOf('v');
-        QVERIFY(v >= 0 && v + 1 < banner.size());
-        QVERIFY(!QChar(banner[v + 1]).isDigit());
+        for (int i = 0; i < c.steps.size(); ++i) {
+            if (i == c.set_after)
+                c.set(b.unit.faults());
+            const step& s = c.steps[i];
+            QByteArray out = s.send.isEmpty() ? b.poll(s.ms) : b.ask(s.send, s.ms);
+            out = s.view ? s.view(out) : out;
+            QVERIFY2(out == s.expect, qPrintable(QString("%1, step %2: %3").arg(c.name).arg(i).arg(QString(out.toHex()))));
+        }
+        QVERIFY2(b.unit.memory() == sim_memory(), c.name); // faults garble the wire, never the memory
     }
 }
 
