@@ -1,0 +1,69 @@
+#pragma once
+// A fresh 16 x 16 duty grid per test and the few helpers every grid test reads its results with.
+
+#include "tables/duty_table.h"
+
+#include <QApplication>
+#include <QSignalSpy>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+class grid_test : public QObject {
+protected:
+    std::unique_ptr<duty_table> t;
+    std::unique_ptr<QSignalSpy> updates;
+
+    void make_grid()
+    {
+        t.reset(new duty_table(16, 16));
+        t->setSelectionMode(QAbstractItemView::ContiguousSelection);
+        updates.reset(new QSignalSpy(t.get(), &duty_table::many_cells_updated));
+    }
+    void fill(const QString& text)
+    {
+        t->set_all_cells(text);
+        updates->clear();
+    }
+    void select(int top, int left, int bottom, int right)
+    {
+        t->clearSelection();
+        t->setRangeSelected(QTableWidgetSelectionRange(top, left, bottom, right), true);
+    }
+    // Cells separated by spaces, rows by '|'.
+    QString block(int top, int left, int bottom, int right) const
+    {
+        QStringList rows;
+        for (int r = top; r <= bottom; ++r) {
+            QStringList cells;
+            for (int c = left; c <= right; ++c)
+                cells << t->item(r, c)->text();
+            rows << cells.join(' ');
+        }
+        return rows.join('|');
+    }
+    QVector<double> sent(int i) const { return updates->at(i).at(0).value<QVector<double>>(); }
+};
+
+// Acts on the next modal dialog (or popup menu) once it shows, so a test never blocks on exec().
+class modal_answer : public QObject {
+public:
+    explicit modal_answer(std::function<void(QWidget*)> act, bool popup = false)
+    {
+        connect(&timer, &QTimer::timeout, this, [this, act, popup] {
+            QWidget* w = popup ? QApplication::activePopupWidget() : QApplication::activeModalWidget();
+            if (!w)
+                return;
+            timer.stop();
+            done = true;
+            act(w);
+        });
+        timer.start(5);
+    }
+    bool answered() const { return done; }
+
+private:
+    QTimer timer;
+    bool done = false;
+};
