@@ -40,6 +40,37 @@ class tst_settings_file : public QObject {
     QString path(const QString& name) const { return dir.filePath(name); }
 
 private slots:
+    // The pending sets decide what a write sends and what a save stores.
+    void pending_sets()
+    {
+        rv8_vars v(nullptr);
+        model_values m(v);
+        QCOMPARE(m.tables, QList<QByteArray>({{}, {}, {}, {}, {}, {}}));
+        QCOMPARE(m.ints.size(), 41);
+        QCOMPARE(m.ints.count(0u), 41);
+        QCOMPARE(m.trims, QList<adc_trim>({{}, {}, {}, {}, {}, {}}));
+        QVERIFY(!v.is_initialized() && v.pending_ints().isEmpty());
+        v.set(5, int_gpi1_act_delay);
+        QVERIFY(v.is_initialized());
+        v.set(6, int_gpi1_act_delay);
+        v.set(QByteArray("abc"), tbl_afr);
+        v.set(adc_trim{false, 1023}, trim_spare);
+        QCOMPARE(v.pending_ints(), QSet<int_index>({int_gpi1_act_delay}));
+        QCOMPARE(v.pending_tables(), QSet<table_index>({tbl_afr}));
+        QCOMPARE(v.pending_trims(), QSet<adc_trim_index>({trim_spare}));
+        v.get(m.tables, m.ints, m.trims);  // replaces, never appends
+        QCOMPARE(m.ints[int_gpi1_act_delay], 6u);
+        QCOMPARE(m.ints.count(0u), 40);
+        QCOMPARE(m.tables, QList<QByteArray>({{}, {}, {}, {}, {}, "abc"}));
+        QCOMPARE(m.trims, QList<adc_trim>({{}, {}, {}, {}, {}, {false, 1023}}));
+        v.remove_all_sets();
+        QVERIFY(v.pending_tables().isEmpty() && v.pending_ints().isEmpty() && v.pending_trims().isEmpty());
+        QVERIFY(v.is_initialized());
+        QCOMPARE(model_values(v).ints, m.ints);
+        QCOMPARE(model_values(v).tables, m.tables);
+        QCOMPARE(model_values(v).trims, m.trims);
+    }
+
     // Only the pending entries are written, replacing whatever the file held before.
     void writes_exact_ini_text()
     {
@@ -54,14 +85,9 @@ private slots:
         v.set(4294967295u, int_rpm_scaler);
         v.set(adc_trim{false, 300}, trim_aux_current);
         log_capture log;
-        const QByteArray expected = "[rv8_vars]\n"
-                                    "ints\\1\\RPM%20scaler=4294967295\n"
-                                    "ints\\14\\Main%20mode=2\n"
-                                    "ints\\size=14\n"
-                                    "tables\\2\\MAIN%20duty%20table=\"@ByteArray(\\x1\\x2 a=b)\"\n"
-                                    "tables\\size=2\n"
-                                    "trims\\3\\AUX%20current%20trim\\pol=false\n"
-                                    "trims\\3\\AUX%20current%20trim\\value=300\n"
+        const QByteArray expected = "[rv8_vars]\nints\\1\\RPM%20scaler=4294967295\nints\\14\\Main%20mode=2\nints\\size=14\n"
+                                    "tables\\2\\MAIN%20duty%20table=\"@ByteArray(\\x1\\x2 a=b)\"\ntables\\size=2\n"
+                                    "trims\\3\\AUX%20current%20trim\\pol=false\ntrims\\3\\AUX%20current%20trim\\value=300\n"
                                     "trims\\size=3\n";
         for (const char* name : {"a.bnini", "a.bnlog"}) {
             QVERIFY(v.vars_to_file(path(name)));
@@ -127,19 +153,12 @@ private slots:
 
     void missing_entries_warn_and_keep_values()
     {
-        write_all(path("m.bnini"), "[rv8_vars]\n"
-                                   "tables\\1\\AUX%20duty%20table=some text\n"
+        write_all(path("m.bnini"), "[rv8_vars]\ntables\\1\\AUX%20duty%20table=some text\n"
                                    "tables\\5\\Wide%20Band%20duty%20table=@ByteArray(xy)\n"
-                                   "ints\\1\\RPM%20scaler=12\n"
-                                   "ints\\14\\Main%20mode=3\n"
-                                   "ints\\15\\AUX%20mode=9\n"
-                                   "ints\\size=14\n"
-                                   "trims\\1\\battery%20trim\\pol=false\n"
-                                   "trims\\1\\battery%20trim\\value=40\n"
-                                   "trims\\2\\MAP%20trim\\value=77\n"
-                                   "trims\\6\\spare%20trim\\pol=true\n"
-                                   "trims\\6\\spare%20trim\\value=65537\n"
-                                   "trims\\size=6\n");
+                                   "ints\\1\\RPM%20scaler=12\nints\\14\\Main%20mode=3\nints\\15\\AUX%20mode=9\nints\\size=14\n"
+                                   "trims\\1\\battery%20trim\\pol=false\ntrims\\1\\battery%20trim\\value=40\n"
+                                   "trims\\2\\MAP%20trim\\value=77\ntrims\\6\\spare%20trim\\pol=true\n"
+                                   "trims\\6\\spare%20trim\\value=65537\ntrims\\size=6\n");
         rv8_vars v(nullptr);
         v.set(table_bytes(2), tbl_aux);
         v.set(table_bytes(5), tbl_main);

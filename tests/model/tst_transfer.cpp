@@ -54,16 +54,10 @@ class tst_transfer : public QObject {
     std::shared_ptr<virtual_device> device;
     std::unique_ptr<rv8_worker> worker;
 
-    template <typename F>
-    void inject(F&& f)
-    {
-        configure(device, std::forward<F>(f));
-    }
-
     sim_memory memory()
     {
         sim_memory copy;
-        inject([&](sim_unit& unit, virtual_faults&) { copy = unit.memory(); });
+        configure(device, [&](sim_unit& unit, virtual_faults&) { copy = unit.memory(); });
         return copy;
     }
 
@@ -90,7 +84,7 @@ private slots:
 
     void full_read_fills_every_value()
     {
-        inject([](sim_unit& unit, virtual_faults&) {
+        configure(device, [](sim_unit& unit, virtual_faults&) {
             sim_memory& m = unit.memory();
             m.gpi1_state = 0x80;
             m.gpi2_state = 1;
@@ -108,30 +102,23 @@ private slots:
         QVERIFY(log.texts(QtCriticalMsg).isEmpty() && log.texts(QtWarningMsg).isEmpty());
         const model_values m(vars);
         const QList<QPair<int, unsigned>> read = {
-            {int_gpi1_state, 0xFFFFFF80u}, {int_gpi2_state, 1},         {int_rpm_scaler, 6},
-            {int_pump_prime_delay, 0x0457}, {int_main_mode, 1},         {int_aux_mode, 2},
-            {int_gpo1_mode, 3},             {int_gpo2_mode, 4},         {int_gpi1_mode, 5},
-            {int_gpi1_request, 0xFFFF},     {int_gpi2_mode, 6},         {int_gpi2_request, 0x0708},
-            {int_gpi1_deact_delay, 0xFFFE}, {int_gpi2_act_delay, 0x0D0E}, {int_base_slope, 0x11223344},
-            {int_base_intercept, 0x55667788}, {int_base_atm, 0x0102},     {int_active_slope, 0xA1A2A3A4},
-            {int_active_intercept, 0xB1B2B3B4}, {int_active_atm, 0x0304}, {int_active_deadband, 0xC5C6}};
-        QList<unsigned int> expected;
-        for (int i = 0; i < int_last; ++i)
-            expected.append(0);
+            {int_gpi1_state, 0xFFFFFF80u}, {int_gpi2_state, 1}, {int_rpm_scaler, 6}, {int_pump_prime_delay, 0x0457},
+            {int_main_mode, 1}, {int_aux_mode, 2}, {int_gpo1_mode, 3}, {int_gpo2_mode, 4}, {int_gpi1_mode, 5},
+            {int_gpi1_request, 0xFFFF}, {int_gpi2_mode, 6}, {int_gpi2_request, 0x0708}, {int_gpi1_deact_delay, 0xFFFE},
+            {int_gpi2_act_delay, 0x0D0E}, {int_base_slope, 0x11223344}, {int_base_intercept, 0x55667788},
+            {int_base_atm, 0x0102}, {int_active_slope, 0xA1A2A3A4}, {int_active_intercept, 0xB1B2B3B4},
+            {int_active_atm, 0x0304}, {int_active_deadband, 0xC5C6}};
+        QList<unsigned int> expected = QVector<unsigned int>(int_last, 0).toList();
         for (const auto& r : read)
             expected[r.first] = r.second;
         QCOMPARE(m.ints, expected);
-        for (int t = 0; t < 4; ++t)
-            QCOMPARE(m.tables[t], sealed_table(t + 1));
-        QVERIFY(m.tables[tbl_wide_band].isEmpty() && m.tables[tbl_afr].isEmpty());
+        QCOMPARE(m.tables, QList<QByteArray>({sealed_table(1), sealed_table(2), sealed_table(3), sealed_table(4), {}, {}}));
         QVERIFY(vars.is_initialized());
         QVERIFY(vars.pending_ints().isEmpty() && vars.pending_tables().isEmpty());
-        QStringList written;
-        for (const QByteArray& w : sent())
-            written << QString(w.toHex());
-        QCOMPARE(written, QStringList({"c3050001b374", "c3050001b473", "c3050001b87f", "c3050001bb7c", "c3050001bd7a",
-                                       "c3050001bf78", "c3050001a86f", "c3050001a96e", "c3050001aa6d",
-                                       "c3050001ab6c"}));
+        QList<QByteArray> requests;
+        for (int code : {0xB3, 0xB4, 0xB8, 0xBB, 0xBD, 0xBF, 0xA8, 0xA9, 0xAA, 0xAB})
+            requests << frame(0x05, QByteArray(1, char(code)));
+        QCOMPARE(sent(), requests);
     }
 
     void wrong_marker_fails_data()
@@ -148,7 +135,7 @@ private slots:
         QFETCH(QString, message);
         QFETCH(int, frames);
         QByteArray block;
-        inject([&](sim_unit& unit, virtual_faults&) {
+        configure(device, [&](sim_unit& unit, virtual_faults&) {
             (io ? unit.faults().corrupt_io_modes_marker : unit.faults().corrupt_map_cal_marker) = true;
             unit.memory().set_rpm_scaler(9);
             unit.memory().io_modes[20] = char(0x42);
@@ -171,7 +158,7 @@ private slots:
     void table_checksum_error_keeps_earlier_tables()
     {
         QByteArray gpo1;
-        inject([&](sim_unit& unit, virtual_faults&) {
+        configure(device, [&](sim_unit& unit, virtual_faults&) {
             for (int t = 0; t < 4; ++t)
                 unit.memory().tables[size_t(t)] = sealed_table(t + 10);
             unit.faults().corrupt_table_checksum = 2;
@@ -193,19 +180,14 @@ private slots:
         QCOMPARE(sent().size(), 9);
     }
 
-    void read_from_closed_link()
-    {
-        worker->close();
-        device->clear_writes();
-        rv8_vars vars(worker.get());
-        QCOMPARE(vars.rv8_to_vars(), FT_STATUS(FT_DEVICE_NOT_OPENED));
-        QVERIFY(!vars.is_initialized());
-        QVERIFY(sent().isEmpty());
-    }
-
+    // A model neither read nor loaded sends nothing; after it, each entry goes in its own message.
     void single_entry_payloads()
     {
         rv8_vars vars(worker.get());
+        log_capture log;
+        QCOMPARE(vars.vars_to_rv8(), FT_STATUS(FT_OTHER_ERROR));
+        QCOMPARE(log.texts(QtCriticalMsg),
+                 QStringList({"Internal error: vars were not initialized prior to trying to write to the device"}));
         vars.set(0x104, int_rpm_scaler);  // only the low byte travels
         QCOMPARE(vars.vars_to_rv8(), FT_STATUS(FT_OK));
         vars.set(0x70123, int_pump_prime_delay);
@@ -213,7 +195,7 @@ private slots:
         vars.set(sealed_table(77), tbl_gpo2);
         QCOMPARE(vars.vars_to_rv8(), FT_STATUS(FT_OK));
         QCOMPARE(sent(), QList<QByteArray>({hex("c30e0005aa04ae0000c8"), hex("c3070003012322c7"),
-                                            hex("c30d0280") + sealed_table(77) + char(xor_of(sent()[2], 644))}));
+                                            frame(0x0D, sealed_table(77))}));
         const sim_memory m = memory();
         QCOMPARE(m.rpm_scaler, hex("04ae00"));
         QCOMPARE(m.pump_prime_delay, hex("0123"));
@@ -230,7 +212,6 @@ private slots:
         const quint32 map[] = {0x11223344, 0x55667788, 0xAB0102, 0xA1A2A3A4, 0xB1B2B3B4, 0x0304, 0xC5C6};
         for (int k = 0; k < 7; ++k)
             vars.set(map[k], int_index(map_members[k]));
-        log_capture log;
         QCOMPARE(vars.vars_to_rv8(), FT_STATUS(FT_OK));
         const QByteArray modes = hex("0102030405a1b2060708090a0b0c0d0effff");
         const QByteArray base = hex("11223344556677880102"), active = hex("a1a2a3a4b1b2b3b40304c5c6");
@@ -239,9 +220,6 @@ private slots:
         QCOMPARE(frames, QList<QByteArray>({frame(0x15, modes), frame(0x16, base), frame(0x17, active)}));
         QCOMPARE(memory().io_modes.mid(20), modes);
         QCOMPARE(memory().map_cal.left(22), base + active);
-        QCOMPARE(log.texts(QtDebugMsg).size(), 19);  // one "Set" per member
-        QVERIFY(log.texts(QtDebugMsg).contains("Set Main mode"));
-        QVERIFY(log.texts(QtCriticalMsg).isEmpty());
     }
 
     void incomplete_groups_send_nothing()
@@ -286,8 +264,6 @@ private slots:
                                         "Ints set not implemented for GPI2 state 12",
                                         "Ints set not implemented for boost step 2",
                                         "Tables set not implemented for Wide Band duty table 4"}));
-        QCOMPARE(log.texts(QtDebugMsg).size(), 16);
-        QVERIFY(log.texts(QtDebugMsg).contains("Set Wide Band duty table"));
         QVERIFY(log.texts(QtCriticalMsg).isEmpty());
         QVERIFY(vars.pending_tables().isEmpty() && vars.pending_ints().isEmpty() && vars.pending_trims().isEmpty());
     }
@@ -297,26 +273,17 @@ private slots:
         rv8_vars vars(worker.get());
         vars.set(sealed_table(1), tbl_aux);
         vars.set(sealed_table(2), tbl_main);
-        inject([](sim_unit&, virtual_faults& faults) { faults.fail(d2xx_call::write, FT_IO_ERROR, 1, 1); });
+        configure(device, [](sim_unit&, virtual_faults& faults) { faults.fail(d2xx_call::write, FT_IO_ERROR, 1, 1); });
         log_capture log;
         QCOMPARE(vars.vars_to_rv8(), FT_STATUS(FT_IO_ERROR));
-        QStringList order = log.texts(QtDebugMsg).filter(QRegularExpression("^Set "));
-        QCOMPARE(order.size(), 2);
-        const int first = table_names.indexOf(order[0].mid(4)), second = table_names.indexOf(order[1].mid(4));
-        QCOMPARE(log.texts(QtWarningMsg), QStringList({QString("Could not set %1 %2").arg(table_names[second]).arg(second)}));
-        QCOMPARE(memory().tables[size_t(first)], sealed_table(first + 1));
+        // The set's order decides which goes first; the second write is the one that fails.
+        const QStringList order = log.texts(QtDebugMsg).filter(QRegularExpression("^Set "));
+        const int second = table_names.indexOf(order.value(1).mid(4));
+        QCOMPARE(log.texts(QtWarningMsg), QStringList({"Could not set " + order.value(1).mid(4) + " " + QString::number(second)}));
+        QVERIFY(second == 0 || second == 1);
+        QCOMPARE(memory().tables[size_t(1 - second)], sealed_table(2 - second));
         QVERIFY(memory().tables[size_t(second)] != sealed_table(second + 1));
         QVERIFY(vars.pending_tables().isEmpty());
-    }
-
-    void uninitialised_model_writes_nothing()
-    {
-        rv8_vars vars(worker.get());
-        log_capture log;
-        QCOMPARE(vars.vars_to_rv8(), FT_STATUS(FT_OTHER_ERROR));
-        QCOMPARE(log.texts(QtCriticalMsg),
-                 QStringList({"Internal error: vars were not initialized prior to trying to write to the device"}));
-        QVERIFY(sent().isEmpty());
     }
 
     void full_write_then_read_returns_same_values()
@@ -324,24 +291,19 @@ private slots:
         rv8_vars written(worker.get());
         for (int t = 0; t < 4; ++t)
             written.set(sealed_table(t + 40), table_index(t));
-        written.set(0x3000, int_rpm_scaler);
-        written.set(0x3003, int_pump_prime_delay);
-        for (int i : map_members)
-            written.set(quint32(0x3000 + i * 3), int_index(i));
-        for (int i : io_members)
-            written.set(quint32(i < int_gpi1_request || i == int_gpi2_mode ? i : 0x1200 + i), int_index(i));
+        QList<int> members = {int_rpm_scaler, int_pump_prime_delay};
+        members << QList<int>(std::begin(io_members), std::end(io_members))
+                << QList<int>(std::begin(map_members), std::end(map_members));
+        for (int i : members) {
+            const bool one_byte = i == int_rpm_scaler || i == int_gpi2_mode || (i >= int_main_mode && i <= int_gpi1_mode);
+            written.set(quint32(one_byte ? i + 1 : 0x1200 + i * 3), int_index(i));
+        }
         QCOMPARE(written.vars_to_rv8(), FT_STATUS(FT_OK));
         rv8_vars read(worker.get());
         QCOMPARE(read.rv8_to_vars(), FT_STATUS(FT_OK));
-        model_values a(written);
-        a.ints[int_rpm_scaler] &= 0xFF;
-        const model_values b(read);
+        const model_values a(written), b(read);
         QCOMPARE(b.tables.mid(0, 4), a.tables.mid(0, 4));
-        for (int i : {int_rpm_scaler, int_pump_prime_delay})
-            QCOMPARE(b.ints[i], a.ints[i]);
-        for (int i : map_members)
-            QCOMPARE(b.ints[i], a.ints[i]);
-        for (int i : io_members)
+        for (int i : members)
             QCOMPARE(b.ints[i], a.ints[i]);
     }
 };
