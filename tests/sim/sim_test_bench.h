@@ -8,7 +8,7 @@
 
 inline QByteArray hex(const char* text) { return QByteArray::fromHex(text); }
 inline int word(const QByteArray& b, int offset) { return quint8(b[offset]) << 8 | quint8(b[offset + 1]); }
-inline QByteArray patched(QByteArray b, int offset, const QByteArray& patch) { return b.replace(offset, patch.size(), patch); }
+inline QByteArray patched(QByteArray b, int at, const QByteArray& p) { return b.replace(at, p.size(), p); }
 
 inline quint8 xor_of(const QByteArray& bytes, int from, int to)
 {

@@ -46,7 +46,6 @@ private slots:
 
 void tst_sim_bootloader::images_install_their_version()
 {
-    QCOMPARE(image_lines("RV8_MAVO_0180.hex").size(), 25);
     boot_bench b;
     QCOMPARE(b.ask(hex("C3050001B671")), QByteArray()); // the application is not running
     QCOMPARE(b.send_all(image_lines("RV8_MAVO_0180.hex")), 0);
@@ -61,7 +60,6 @@ void tst_sim_bootloader::images_install_their_version()
 void tst_sim_bootloader::bad_image_is_refused_and_transfer_restarts()
 {
     boot_bench b;
-    QCOMPARE(image_lines("RV8_MAVO_0180_bad_line.hex").size(), 25);
     QCOMPARE(b.send_all(image_lines("RV8_MAVO_0180_bad_line.hex")), 12);
     QCOMPARE(b.poll(b.now + 1000), QByteArray()); // no XON after a refusal
     b.unit.power_cycle(b.at(b.now + 10)); // half a transfer leaves no application to start
@@ -74,14 +72,10 @@ void tst_sim_bootloader::bad_image_is_refused_and_transfer_restarts()
 void tst_sim_bootloader::lines_the_bootloader_judges()
 {
     boot_bench b;
-    const QByteArray bad[] = {
-        ":020000040000FB", // record checksum off by one
-        ":020000040000F",  // odd number of digits
-        ":02000004000GFA", // not a hex digit
-        ":030000040000F9", // byte count says 3, two data bytes follow
-        ":00000006FA",     // no such record type
-        ":", "|0200000400", "|020000040000FB",
-    };
+    // Checksum off by one, odd digits, not hex, byte count 3 with two data bytes, no such type, empty,
+    // cut short, and a piped record with a bad checksum.
+    const QByteArray bad[] = {":020000040000FB", ":020000040000F", ":02000004000GFA", ":030000040000F9",
+                              ":00000006FA",     ":",              "|0200000400",    "|020000040000FB"};
     for (const QByteArray& l : bad)
         QVERIFY2(b.line(l) == qMakePair(refused, QByteArray()), l.constData());
     for (const QByteArray& l : {QByteArray(""), QByteArray("; comment"), hex("C3050001B671")})

@@ -58,8 +58,8 @@ void tst_sim_engine::duty_follows_the_table_along_speed_and_load()
     int swept = 0;
     for (const QByteArray& r : records) {
         const double speed = std::min(word(r, rpm), 7500), load = std::min(word(r, map), 1020);
-        QVERIFY2(std::abs(word(r, main_duty) - speed / 500 * 60) <= 1 && std::abs(word(r, aux_duty) - load / 68 * 60) <= 1,
-                 r.left(20).toHex().constData());
+        QVERIFY2(std::abs(word(r, main_duty) - speed / 500 * 60) <= 1, r.left(20).toHex().constData());
+        QVERIFY2(std::abs(word(r, aux_duty) - load / 68 * 60) <= 1, r.left(20).toHex().constData());
         // 12 A at full MAIN duty, 20.48 counts per amp.
         QVERIFY(std::abs(word(r, main_current) - word(r, main_duty) / 1023.0 * 12 * 20.48) <= 3);
         swept |= (word(r, rpm) < 1000) | (word(r, rpm) > 6500) << 1;
@@ -72,10 +72,7 @@ void tst_sim_engine::overrides_hold_until_reset()
 {
     sim_bench b;
     QCOMPARE(b.ask(request(0x15, hex("A0B0D0E05000005000000000000000000000")), 0), hex("3C15EA")); // all off
-    const struct {
-        QByteArray send, ack;
-        QList<int> duties; // MAIN, AUX, GPO1, GPO2
-    } phases[] = {
+    const struct { QByteArray send, ack; QList<int> duties; /* MAIN, AUX, GPO1, GPO2 */ } phases[] = {
         {hex("C31300015584") + request(0x01, hex("0101")), hex("3C13EC3C01FE"), {0, 0x101, 0, 0}},
         {request(0x02, hex("0123")), hex("3C02FD"), {0x123, 0x101, 0, 0}},
         {request(0x04, hex("02AB")), hex("3C04FB"), {0x123, 0x101, 0x2AB, 0}},
