@@ -96,14 +96,12 @@ private slots:
         // One sample per bucket, scattered and on both sides of the epoch, so the index grows
         // several times with keys arriving anywhere.
         rv8_log log;
-        QVector<qint64> times;
+        const auto time_of = [](qint64 k) { return ((k * 7919) % 20011) * 40; };
         for (qint64 k = -10000; k < 10000; ++k)
-            times.append(((k * 7919) % 20011) * 40);
-        for (qint64 t : times)
-            log.append(frame_at(t));
+            log.append(frame_at(time_of(k)));
         int missed = 0;
-        for (qint64 t : times)
-            missed += log.roughly_at(t + 31 - (t & 31)) != frame_at(t);
+        for (qint64 k = -10000; k < 10000; ++k)
+            missed += log.roughly_at(time_of(k) | 31) != frame_at(time_of(k));  // the bucket's last millisecond
         QCOMPARE(missed, 0);
         QVERIFY(log.roughly_at(20011 * 40 + 5000) == rv8_frame());
     }
@@ -151,8 +149,8 @@ private slots:
         tsafe_qvector<unsigned int> values;
         for (qint64 t : {10, 20, 30})
             stamps.append(t);
-        values.append(1);
-        values.append(2);
+        for (unsigned int v : {1u, 2u})
+            values.append(v);
         time_data<unsigned int> partial(&stamps, &values, 0, 10);
         QCOMPARE(partial.size(), size_t(2));
         QCOMPARE(partial.sample(2), QPointF(20.0, 2.0));

@@ -8,6 +8,8 @@
 
 #include <QtTest>
 
+#include <numeric>
+
 namespace {
 
 QByteArray hex(const char* text)
@@ -17,10 +19,7 @@ QByteArray hex(const char* text)
 
 quint8 xor_of(const QByteArray& b, int count)
 {
-    quint8 x = 0;
-    for (int k = 0; k < count; ++k)
-        x ^= quint8(b[k]);
-    return x;
+    return std::accumulate(b.begin(), b.begin() + count, quint8(0), [](quint8 x, char c) { return quint8(x ^ c); });
 }
 
 // A table whose checksum holds, different for every seed.
@@ -113,46 +112,42 @@ private slots:
             expected[r.first] = r.second;
         QCOMPARE(m.ints, expected);
         QCOMPARE(m.tables, QList<QByteArray>({sealed_table(1), sealed_table(2), sealed_table(3), sealed_table(4), {}, {}}));
-        QVERIFY(vars.is_initialized());
-        QVERIFY(vars.pending_ints().isEmpty() && vars.pending_tables().isEmpty());
+        QVERIFY(vars.is_initialized() && vars.pending_ints().isEmpty() && vars.pending_tables().isEmpty());
         QList<QByteArray> requests;
         for (int code : {0xB3, 0xB4, 0xB8, 0xBB, 0xBD, 0xBF, 0xA8, 0xA9, 0xAA, 0xAB})
             requests << frame(0x05, QByteArray(1, char(code)));
         QCOMPARE(sent(), requests);
     }
 
-    void wrong_marker_fails_data()
-    {
-        QTest::addColumn<bool>("io");
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<int>("frames");
-        QTest::newRow("IO modes") << true << "Mode data from RV8-SX incorrect, try reading again!" << 5;
-        QTest::newRow("MAP cal") << false << "MAP cal data from RV8-SX incorrect, try reading again!" << 6;
-    }
+    // What was read before the bad block stays; the block and all after it do not.
     void wrong_marker_fails()
     {
-        QFETCH(bool, io);
-        QFETCH(QString, message);
-        QFETCH(int, frames);
-        QByteArray block;
-        configure(device, [&](sim_unit& unit, virtual_faults&) {
-            (io ? unit.faults().corrupt_io_modes_marker : unit.faults().corrupt_map_cal_marker) = true;
-            unit.memory().set_rpm_scaler(9);
-            unit.memory().io_modes[20] = char(0x42);
-            unit.memory().map_cal[9] = char(0x33);
-            block = io ? unit.memory().io_modes : unit.memory().map_cal;
-        });
-        block[io ? 19 : 23] = 0;
-        rv8_vars vars(worker.get());
-        log_capture log;
-        QCOMPARE(vars.rv8_to_vars(), FT_STATUS(FT_IO_ERROR));
-        QCOMPARE(log.texts(QtCriticalMsg), QStringList({message, QString(block.toHex())}));
-        const model_values m(vars);
-        QCOMPARE(m.ints[int_rpm_scaler], 9u);
-        QCOMPARE(m.ints[int_main_mode], io ? 0u : 0x42u);
-        QCOMPARE(m.ints[int_base_atm], 0u);
-        QVERIFY(!vars.is_initialized());
-        QCOMPARE(sent().size(), frames);
+        for (bool io : {true, false}) {
+            QByteArray block;
+            configure(device, [&](sim_unit& unit, virtual_faults&) {
+                unit.faults().corrupt_io_modes_marker = io;
+                unit.faults().corrupt_map_cal_marker = !io;
+                unit.memory().set_rpm_scaler(9);
+                unit.memory().io_modes[20] = char(0x42);
+                unit.memory().map_cal[9] = char(0x33);
+                block = io ? unit.memory().io_modes : unit.memory().map_cal;
+            });
+            block[io ? 19 : 23] = 0;
+            device->clear_writes();
+            rv8_vars vars(worker.get());
+            log_capture log;
+            QCOMPARE(vars.rv8_to_vars(), FT_STATUS(FT_IO_ERROR));
+            QCOMPARE(log.texts(QtCriticalMsg),
+                     QStringList({io ? "Mode data from RV8-SX incorrect, try reading again!"
+                                     : "MAP cal data from RV8-SX incorrect, try reading again!",
+                                  QString(block.toHex())}));
+            const model_values m(vars);
+            QCOMPARE(m.ints[int_rpm_scaler], 9u);
+            QCOMPARE(m.ints[int_main_mode], io ? 0u : 0x42u);
+            QCOMPARE(m.ints[int_base_atm], 0u);
+            QVERIFY(!vars.is_initialized());
+            QCOMPARE(sent().size(), io ? 5 : 6);
+        }
     }
 
     void table_checksum_error_keeps_earlier_tables()
@@ -180,8 +175,8 @@ private slots:
         QCOMPARE(sent().size(), 9);
     }
 
-    // A model neither read nor loaded sends nothing; after it, each entry goes in its own message.
-    void single_entry_payloads()
+    // A model neither read nor loaded sends nothing; then each pending entry goes byte for byte.
+    void write_payloads()
     {
         rv8_vars vars(worker.get());
         log_capture log;
@@ -189,23 +184,8 @@ private slots:
         QCOMPARE(log.texts(QtCriticalMsg),
                  QStringList({"Internal error: vars were not initialized prior to trying to write to the device"}));
         vars.set(0x104, int_rpm_scaler);  // only the low byte travels
-        QCOMPARE(vars.vars_to_rv8(), FT_STATUS(FT_OK));
         vars.set(0x70123, int_pump_prime_delay);
-        QCOMPARE(vars.vars_to_rv8(), FT_STATUS(FT_OK));
         vars.set(sealed_table(77), tbl_gpo2);
-        QCOMPARE(vars.vars_to_rv8(), FT_STATUS(FT_OK));
-        QCOMPARE(sent(), QList<QByteArray>({hex("c30e0005aa04ae0000c8"), hex("c3070003012322c7"),
-                                            frame(0x0D, sealed_table(77))}));
-        const sim_memory m = memory();
-        QCOMPARE(m.rpm_scaler, hex("04ae00"));
-        QCOMPARE(m.pump_prime_delay, hex("0123"));
-        QCOMPARE(m.tables[3], sealed_table(77));
-        QVERIFY(vars.pending_ints().isEmpty() && vars.pending_tables().isEmpty());
-    }
-
-    void io_modes_and_map_blocks()
-    {
-        rv8_vars vars(worker.get());
         const quint32 io[] = {0x101, 0x02, 0x03, 0x04, 0x05, 0x1A1B2, 0x06, 0x0708, 0x090A, 0x0B0C, 0x0D0E, 0xFFFF};
         for (int k = 0; k < 12; ++k)
             vars.set(io[k], int_index(io_members[k]));
@@ -217,9 +197,16 @@ private slots:
         const QByteArray base = hex("11223344556677880102"), active = hex("a1a2a3a4b1b2b3b40304c5c6");
         QList<QByteArray> frames = sent();
         std::sort(frames.begin(), frames.end(), [](const QByteArray& a, const QByteArray& b) { return a[1] < b[1]; });
-        QCOMPARE(frames, QList<QByteArray>({frame(0x15, modes), frame(0x16, base), frame(0x17, active)}));
-        QCOMPARE(memory().io_modes.mid(20), modes);
-        QCOMPARE(memory().map_cal.left(22), base + active);
+        QCOMPARE(frames, QList<QByteArray>({hex("c3070003012322c7"), frame(0x0D, sealed_table(77)),
+                                            hex("c30e0005aa04ae0000c8"), frame(0x15, modes), frame(0x16, base),
+                                            frame(0x17, active)}));
+        const sim_memory m = memory();
+        QCOMPARE(m.rpm_scaler, hex("04ae00"));
+        QCOMPARE(m.pump_prime_delay, hex("0123"));
+        QCOMPARE(m.tables[3], sealed_table(77));
+        QCOMPARE(m.io_modes.mid(20), modes);
+        QCOMPARE(m.map_cal.left(22), base + active);
+        QVERIFY(vars.pending_ints().isEmpty() && vars.pending_tables().isEmpty());
     }
 
     void incomplete_groups_send_nothing()
@@ -246,11 +233,8 @@ private slots:
     void entries_never_sent()
     {
         rv8_vars vars(worker.get());
-        for (int member : io_members) {
-            if (member != int_main_mode)
-                vars.set(1, int_index(member));
-        }
-        vars.set(2, int_min_boost);
+        for (int member : io_members)
+            vars.set(1, int_index(member == int_main_mode ? int_min_boost : member));
         vars.set(1, int_boost_step);
         vars.set(1, int_gpi2_state);
         vars.set(QByteArray("x"), tbl_wide_band);
