@@ -5,10 +5,10 @@
 #include "live/time_data.h"
 #include "tests/support/log_capture.h"
 
-#include <QThread>
 #include <QtTest>
 
 #include <atomic>
+#include <thread>
 
 namespace {
 
@@ -31,11 +31,10 @@ template <typename F>
 int torn_reads(time_data<unsigned int>& series, F&& f)
 {
     std::atomic<bool> done{false};
-    QThread* writer = QThread::create([&] {
+    std::thread writer([&] {
         f();
         done = true;
     });
-    writer->start();
     int bad = 0;
     do {
         const size_t count = series.size();
@@ -47,8 +46,7 @@ int torn_reads(time_data<unsigned int>& series, F&& f)
                 ++bad;
         }
     } while (!done);
-    writer->wait();
-    delete writer;
+    writer.join();
     return bad;
 }
 
@@ -69,7 +67,8 @@ private slots:
         log_capture capture;
         QVERIFY(log.at(5000) == rv8_frame());
         QVERIFY(log.at(-1) == rv8_frame());
-        QCOMPARE(capture.texts(QtCriticalMsg), QStringList({"Index i=5000 >= length=5000", "Index i=-1 >= length=5000"}));
+        QCOMPARE(capture.texts(QtCriticalMsg),
+                 QStringList({"Index i=5000 >= length=5000", "Index i=-1 >= length=5000"}));
     }
 
     // Buckets of 32 ms; within one the nearest sample wins, on a tie and among equals the newest.

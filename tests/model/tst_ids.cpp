@@ -13,22 +13,20 @@ private slots:
     {
         QTest::addColumn<QStringList>("names");
         QTest::addColumn<QStringList>("expected");
-        QTest::newRow("tables") << table_names
-                                << QStringList{"AUX duty table", "MAIN duty table", "GPO1 duty table", "GPO2 duty table",
-                                               "Wide Band duty table", "Air Fuel Ratio table", "LAST"};
-        QTest::newRow("ints") << int_names
-                              << QStringList{"RPM scaler", "pump prime delay", "boost step", "battery value",
-                                 "MAP value", "Wide Band value", "AUX current", "MAIN current", "SPARE ADC",
-                                 "MAIN pulse width", "PID parameters", "GPI1 state", "GPI2 state", "Main mode",
-                                 "AUX mode", "GPO1 mode", "GPO2 mode", "GPI1 mode", "GPI1 request", "GPI2 mode",
-                                 "GPI2 request", "Base Slope", "Base Intercept", "Base Atmospheric", "Active Slope",
-                                 "Active Intercept", "Active Atmospheric", "Active Deadband", "Variant", "Min Boost",
-                                 "Max Boost", "Min ANA Input", "Max ANA Input", "Min ANB Input", "Max ANB Input",
-                                 "GPI1 act delay", "GPI1 deact delay", "GPI2 act delay", "GPI2 deact delay",
-                                 "Brennix Version", "RV8 FW Version", "LAST"};
-        QTest::newRow("trims") << trim_names
-                               << QStringList{"battery trim", "MAP trim", "AUX current trim", "MAIN current trim",
-                                              "Wide Band current trim", "spare trim", "LAST"};
+        QTest::newRow("tables") << table_names << QStringList{
+            "AUX duty table", "MAIN duty table", "GPO1 duty table", "GPO2 duty table", "Wide Band duty table",
+            "Air Fuel Ratio table", "LAST"};
+        QTest::newRow("ints") << int_names << QStringList{
+            "RPM scaler", "pump prime delay", "boost step", "battery value", "MAP value", "Wide Band value",
+            "AUX current", "MAIN current", "SPARE ADC", "MAIN pulse width", "PID parameters", "GPI1 state",
+            "GPI2 state", "Main mode", "AUX mode", "GPO1 mode", "GPO2 mode", "GPI1 mode", "GPI1 request", "GPI2 mode",
+            "GPI2 request", "Base Slope", "Base Intercept", "Base Atmospheric", "Active Slope", "Active Intercept",
+            "Active Atmospheric", "Active Deadband", "Variant", "Min Boost", "Max Boost", "Min ANA Input",
+            "Max ANA Input", "Min ANB Input", "Max ANB Input", "GPI1 act delay", "GPI1 deact delay", "GPI2 act delay",
+            "GPI2 deact delay", "Brennix Version", "RV8 FW Version", "LAST"};
+        QTest::newRow("trims") << trim_names << QStringList{
+            "battery trim", "MAP trim", "AUX current trim", "MAIN current trim", "Wide Band current trim",
+            "spare trim", "LAST"};
     }
     void names_exact()
     {

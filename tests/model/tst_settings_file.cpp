@@ -81,10 +81,10 @@ private slots:
         v.set(4294967295u, int_rpm_scaler);
         v.set(adc_trim{false, 300}, trim_aux_current);
         log_capture log;
-        const QByteArray expected = "[rv8_vars]\nints\\1\\RPM%20scaler=4294967295\nints\\14\\Main%20mode=2\nints\\size=14\n"
-                                    "tables\\2\\MAIN%20duty%20table=\"@ByteArray(\\x1\\x2 a=b)\"\ntables\\size=2\n"
-                                    "trims\\3\\AUX%20current%20trim\\pol=false\ntrims\\3\\AUX%20current%20trim\\value=300\n"
-                                    "trims\\size=3\n";
+        const QByteArray expected = "[rv8_vars]\nints\\1\\RPM%20scaler=4294967295\nints\\14\\Main%20mode=2\n"
+                                    "ints\\size=14\ntables\\2\\MAIN%20duty%20table=\"@ByteArray(\\x1\\x2 a=b)\"\n"
+                                    "tables\\size=2\ntrims\\3\\AUX%20current%20trim\\pol=false\n"
+                                    "trims\\3\\AUX%20current%20trim\\value=300\ntrims\\size=3\n";
         for (const char* name : {"a.bnini", "a.bnlog"}) {
             QVERIFY(v.vars_to_file(path(name)));
             QCOMPARE(read_all(path(name)), expected);
@@ -147,7 +147,8 @@ private slots:
     {
         write_all(path("m.bnini"), "[rv8_vars]\ntables\\1\\AUX%20duty%20table=some text\n"
                                    "tables\\5\\Wide%20Band%20duty%20table=@ByteArray(xy)\n"
-                                   "ints\\1\\RPM%20scaler=12\nints\\14\\Main%20mode=3\nints\\15\\AUX%20mode=9\nints\\size=14\n"
+                                   "ints\\1\\RPM%20scaler=12\nints\\14\\Main%20mode=3\nints\\15\\AUX%20mode=9\n"
+                                   "ints\\size=14\n"
                                    "trims\\1\\battery%20trim\\pol=false\ntrims\\1\\battery%20trim\\value=40\n"
                                    "trims\\2\\MAP%20trim\\value=77\ntrims\\6\\spare%20trim\\pol=true\n"
                                    "trims\\6\\spare%20trim\\value=65537\ntrims\\size=6\n");

@@ -44,46 +44,36 @@ const int io_members[] = {int_main_mode,      int_aux_mode,         int_gpo1_mod
 const int map_members[] = {int_base_slope,       int_base_intercept, int_base_atm,       int_active_slope,
                            int_active_intercept, int_active_atm,     int_active_deadband};
 
-}  // namespace
-
-class tst_transfer : public QObject {
-    Q_OBJECT
-
-    std::unique_ptr<virtual_bench> bench;
-    std::shared_ptr<virtual_device> device;
-    std::unique_ptr<rv8_worker> worker;
-
+// One unit on the virtual bus, a worker opened on it and a model using that worker.
+struct rig {
+    rig()
+    {
+        worker.open();
+        QVERIFY(worker.is_open());
+        device->clear_writes();  // forget the identity queries of opening
+    }
     sim_memory memory()
     {
         sim_memory copy;
         configure(device, [&](sim_unit& unit, virtual_faults&) { copy = unit.memory(); });
         return copy;
     }
+    virtual_bench bench;
+    std::shared_ptr<virtual_device> device = bench.add_unit();
+    rv8_worker worker;
+    rv8_vars vars{&worker};
+};
 
-    // Frames written to the unit apart from the identity queries of opening.
-    QList<QByteArray> sent() { return device->writes(); }
+}  // namespace
+
+class tst_transfer : public QObject {
+    Q_OBJECT
 
 private slots:
-    void init()
-    {
-        bench.reset(new virtual_bench);
-        device = bench->add_unit();
-        worker.reset(new rv8_worker);
-        worker->open();
-        QVERIFY(worker->is_open());
-        device->clear_writes();
-    }
-
-    void cleanup()
-    {
-        worker.reset();
-        device.reset();
-        bench.reset();
-    }
-
     void full_read_fills_every_value()
     {
-        configure(device, [](sim_unit& unit, virtual_faults&) {
+        rig r;
+        configure(r.device, [](sim_unit& unit, virtual_faults&) {
             sim_memory& m = unit.memory();
             m.gpi1_state = 0x80;
             m.gpi2_state = 1;
@@ -95,11 +85,10 @@ private slots:
             for (int t = 0; t < 4; ++t)
                 m.tables[size_t(t)] = sealed_table(t + 1);
         });
-        rv8_vars vars(worker.get());
         log_capture log;
-        QCOMPARE(vars.rv8_to_vars(), FT_STATUS(FT_OK));
+        QCOMPARE(r.vars.rv8_to_vars(), FT_STATUS(FT_OK));
         QVERIFY(log.texts(QtCriticalMsg).isEmpty() && log.texts(QtWarningMsg).isEmpty());
-        const model_values m(vars);
+        const model_values m(r.vars);
         const QList<QPair<int, unsigned>> read = {
             {int_gpi1_state, 0xFFFFFF80u}, {int_gpi2_state, 1}, {int_rpm_scaler, 6}, {int_pump_prime_delay, 0x0457},
             {int_main_mode, 1}, {int_aux_mode, 2}, {int_gpo1_mode, 3}, {int_gpo2_mode, 4}, {int_gpi1_mode, 5},
@@ -108,140 +97,137 @@ private slots:
             {int_base_atm, 0x0102}, {int_active_slope, 0xA1A2A3A4}, {int_active_intercept, 0xB1B2B3B4},
             {int_active_atm, 0x0304}, {int_active_deadband, 0xC5C6}};
         QList<unsigned int> expected = QVector<unsigned int>(int_last, 0).toList();
-        for (const auto& r : read)
-            expected[r.first] = r.second;
+        for (const auto& e : read)
+            expected[e.first] = e.second;
         QCOMPARE(m.ints, expected);
-        QCOMPARE(m.tables, QList<QByteArray>({sealed_table(1), sealed_table(2), sealed_table(3), sealed_table(4), {}, {}}));
-        QVERIFY(vars.is_initialized() && vars.pending_ints().isEmpty() && vars.pending_tables().isEmpty());
+        QCOMPARE(m.tables,
+                 QList<QByteArray>({sealed_table(1), sealed_table(2), sealed_table(3), sealed_table(4), {}, {}}));
+        QVERIFY(r.vars.is_initialized() && r.vars.pending_ints().isEmpty() && r.vars.pending_tables().isEmpty());
         QList<QByteArray> requests;
         for (int code : {0xB3, 0xB4, 0xB8, 0xBB, 0xBD, 0xBF, 0xA8, 0xA9, 0xAA, 0xAB})
             requests << frame(0x05, QByteArray(1, char(code)));
-        QCOMPARE(sent(), requests);
+        QCOMPARE(r.device->writes(), requests);
     }
 
     // What was read before the bad block stays; the block and all after it do not.
     void wrong_marker_fails()
     {
         for (bool io : {true, false}) {
+            rig r;
             QByteArray block;
-            configure(device, [&](sim_unit& unit, virtual_faults&) {
-                unit.faults().corrupt_io_modes_marker = io;
-                unit.faults().corrupt_map_cal_marker = !io;
+            configure(r.device, [&](sim_unit& unit, virtual_faults&) {
+                (io ? unit.faults().corrupt_io_modes_marker : unit.faults().corrupt_map_cal_marker) = true;
                 unit.memory().set_rpm_scaler(9);
                 unit.memory().io_modes[20] = char(0x42);
                 unit.memory().map_cal[9] = char(0x33);
                 block = io ? unit.memory().io_modes : unit.memory().map_cal;
             });
             block[io ? 19 : 23] = 0;
-            device->clear_writes();
-            rv8_vars vars(worker.get());
             log_capture log;
-            QCOMPARE(vars.rv8_to_vars(), FT_STATUS(FT_IO_ERROR));
+            QCOMPARE(r.vars.rv8_to_vars(), FT_STATUS(FT_IO_ERROR));
             QCOMPARE(log.texts(QtCriticalMsg),
                      QStringList({io ? "Mode data from RV8-SX incorrect, try reading again!"
                                      : "MAP cal data from RV8-SX incorrect, try reading again!",
                                   QString(block.toHex())}));
-            const model_values m(vars);
+            const model_values m(r.vars);
             QCOMPARE(m.ints[int_rpm_scaler], 9u);
             QCOMPARE(m.ints[int_main_mode], io ? 0u : 0x42u);
             QCOMPARE(m.ints[int_base_atm], 0u);
-            QVERIFY(!vars.is_initialized());
-            QCOMPARE(sent().size(), io ? 5 : 6);
+            QVERIFY(!r.vars.is_initialized());
+            QCOMPARE(r.device->writes().size(), io ? 5 : 6);
         }
     }
 
     void table_checksum_error_keeps_earlier_tables()
     {
+        rig r;
         QByteArray gpo1;
-        configure(device, [&](sim_unit& unit, virtual_faults&) {
+        configure(r.device, [&](sim_unit& unit, virtual_faults&) {
             for (int t = 0; t < 4; ++t)
                 unit.memory().tables[size_t(t)] = sealed_table(t + 10);
             unit.faults().corrupt_table_checksum = 2;
             gpo1 = unit.memory().tables[2];
         });
-        rv8_vars vars(worker.get());
-        vars.set(QByteArray("kept"), tbl_gpo2);
-        vars.remove_all_sets();
+        r.vars.set(QByteArray("kept"), tbl_gpo2);
+        r.vars.remove_all_sets();
         log_capture log;
-        QCOMPARE(vars.rv8_to_vars(), FT_STATUS(FT_IO_ERROR));
+        QCOMPARE(r.vars.rv8_to_vars(), FT_STATUS(FT_IO_ERROR));
         const quint8 calc = xor_of(gpo1, 639);
         QCOMPARE(log.texts(QtWarningMsg),
                  QStringList({QString("GPO1 duty table table read error from RV8-SX, try to read again! "
                                       "calc checksum=%1  read checksum=%2")
                                   .arg(calc, 0, 16)
                                   .arg(calc ^ 0x5A, 0, 16)}));
-        const model_values m(vars);
+        const model_values m(r.vars);
         QCOMPARE(m.tables.mid(0, 4), QList<QByteArray>({sealed_table(10), sealed_table(11), {}, "kept"}));
-        QCOMPARE(sent().size(), 9);
+        QCOMPARE(r.device->writes().size(), 9);
     }
 
     // A model neither read nor loaded sends nothing; then each pending entry goes byte for byte.
     void write_payloads()
     {
-        rv8_vars vars(worker.get());
+        rig r;
         log_capture log;
-        QCOMPARE(vars.vars_to_rv8(), FT_STATUS(FT_OTHER_ERROR));
+        QCOMPARE(r.vars.vars_to_rv8(), FT_STATUS(FT_OTHER_ERROR));
         QCOMPARE(log.texts(QtCriticalMsg),
                  QStringList({"Internal error: vars were not initialized prior to trying to write to the device"}));
-        vars.set(0x104, int_rpm_scaler);  // only the low byte travels
-        vars.set(0x70123, int_pump_prime_delay);
-        vars.set(sealed_table(77), tbl_gpo2);
+        r.vars.set(0x104, int_rpm_scaler);  // only the low byte travels
+        r.vars.set(0x70123, int_pump_prime_delay);
+        r.vars.set(sealed_table(77), tbl_gpo2);
         const quint32 io[] = {0x101, 0x02, 0x03, 0x04, 0x05, 0x1A1B2, 0x06, 0x0708, 0x090A, 0x0B0C, 0x0D0E, 0xFFFF};
         for (int k = 0; k < 12; ++k)
-            vars.set(io[k], int_index(io_members[k]));
+            r.vars.set(io[k], int_index(io_members[k]));
         const quint32 map[] = {0x11223344, 0x55667788, 0xAB0102, 0xA1A2A3A4, 0xB1B2B3B4, 0x0304, 0xC5C6};
         for (int k = 0; k < 7; ++k)
-            vars.set(map[k], int_index(map_members[k]));
-        QCOMPARE(vars.vars_to_rv8(), FT_STATUS(FT_OK));
+            r.vars.set(map[k], int_index(map_members[k]));
+        QCOMPARE(r.vars.vars_to_rv8(), FT_STATUS(FT_OK));
         const QByteArray modes = hex("0102030405a1b2060708090a0b0c0d0effff");
         const QByteArray base = hex("11223344556677880102"), active = hex("a1a2a3a4b1b2b3b40304c5c6");
-        QList<QByteArray> frames = sent();
+        QList<QByteArray> frames = r.device->writes();
         std::sort(frames.begin(), frames.end(), [](const QByteArray& a, const QByteArray& b) { return a[1] < b[1]; });
         QCOMPARE(frames, QList<QByteArray>({hex("c3070003012322c7"), frame(0x0D, sealed_table(77)),
                                             hex("c30e0005aa04ae0000c8"), frame(0x15, modes), frame(0x16, base),
                                             frame(0x17, active)}));
-        const sim_memory m = memory();
+        const sim_memory m = r.memory();
         QCOMPARE(m.rpm_scaler, hex("04ae00"));
         QCOMPARE(m.pump_prime_delay, hex("0123"));
         QCOMPARE(m.tables[3], sealed_table(77));
         QCOMPARE(m.io_modes.mid(20), modes);
         QCOMPARE(m.map_cal.left(22), base + active);
-        QVERIFY(vars.pending_ints().isEmpty() && vars.pending_tables().isEmpty());
+        QVERIFY(r.vars.pending_ints().isEmpty() && r.vars.pending_tables().isEmpty());
     }
 
     void incomplete_groups_send_nothing()
     {
-        const sim_memory before = memory();
-        rv8_vars vars(worker.get());
+        rig r;
         for (int member : io_members)
-            vars.set(1, int_index(member == int_gpi2_deact_delay ? int_main_mode : member));
+            r.vars.set(1, int_index(member == int_gpi2_deact_delay ? int_main_mode : member));
         for (int member : {int_base_atm, int_base_slope, int_active_deadband, int_active_slope, int_active_intercept})
-            vars.set(5, int_index(member));
+            r.vars.set(5, int_index(member));
         log_capture log;
-        QCOMPARE(vars.vars_to_rv8(), FT_STATUS(FT_OK));
-        QVERIFY(sent().isEmpty());
-        QVERIFY(memory() == before);
+        QCOMPARE(r.vars.vars_to_rv8(), FT_STATUS(FT_OK));
+        QVERIFY(r.device->writes().isEmpty());
         QStringList criticals = log.texts(QtCriticalMsg);
         criticals.sort();
         QCOMPARE(criticals, QStringList({"Do not have all the values needed when setting the IO modes",
                                          "Do not have all the values needed when setting the active MAP cal",
                                          "Do not have all the values needed when setting the base MAP cal"}));
-        QVERIFY(vars.pending_ints().isEmpty());
+        QVERIFY(r.vars.pending_ints().isEmpty());
     }
 
     // Members without their group's first entry, and entries the unit has no message for.
     void entries_never_sent()
     {
-        rv8_vars vars(worker.get());
+        rig r;
         for (int member : io_members)
-            vars.set(1, int_index(member == int_main_mode ? int_min_boost : member));
-        vars.set(1, int_boost_step);
-        vars.set(1, int_gpi2_state);
-        vars.set(QByteArray("x"), tbl_wide_band);
-        vars.set(adc_trim{false, 2}, trim_map);
+            r.vars.set(1, int_index(member == int_main_mode ? int_min_boost : member));
+        r.vars.set(1, int_boost_step);
+        r.vars.set(1, int_gpi2_state);
+        r.vars.set(QByteArray("x"), tbl_wide_band);
+        r.vars.set(adc_trim{false, 2}, trim_map);
         log_capture log;
-        QCOMPARE(vars.vars_to_rv8(), FT_STATUS(FT_OK));
-        QVERIFY(sent().isEmpty());
+        QCOMPARE(r.vars.vars_to_rv8(), FT_STATUS(FT_OK));
+        QVERIFY(r.device->writes().isEmpty());
         QStringList warnings = log.texts(QtWarningMsg);
         warnings.sort();
         QCOMPARE(warnings, QStringList({"ADC trims set not implemented for MAP trim 1",
@@ -249,43 +235,45 @@ private slots:
                                         "Ints set not implemented for boost step 2",
                                         "Tables set not implemented for Wide Band duty table 4"}));
         QVERIFY(log.texts(QtCriticalMsg).isEmpty());
-        QVERIFY(vars.pending_tables().isEmpty() && vars.pending_ints().isEmpty() && vars.pending_trims().isEmpty());
+        QVERIFY(r.vars.pending_tables().isEmpty() && r.vars.pending_ints().isEmpty());
+        QVERIFY(r.vars.pending_trims().isEmpty());
     }
 
     void failed_second_table_reported_alone()
     {
-        rv8_vars vars(worker.get());
-        vars.set(sealed_table(1), tbl_aux);
-        vars.set(sealed_table(2), tbl_main);
-        configure(device, [](sim_unit&, virtual_faults& faults) { faults.fail(d2xx_call::write, FT_IO_ERROR, 1, 1); });
+        rig r;
+        r.vars.set(sealed_table(1), tbl_aux);
+        r.vars.set(sealed_table(2), tbl_main);
+        configure(r.device, [](sim_unit&, virtual_faults& f) { f.fail(d2xx_call::write, FT_IO_ERROR, 1, 1); });
         log_capture log;
-        QCOMPARE(vars.vars_to_rv8(), FT_STATUS(FT_IO_ERROR));
+        QCOMPARE(r.vars.vars_to_rv8(), FT_STATUS(FT_IO_ERROR));
         // The set's order decides which goes first; the second write is the one that fails.
         const QStringList order = log.texts(QtDebugMsg).filter(QRegularExpression("^Set "));
         const int second = table_names.indexOf(order.value(1).mid(4));
-        QCOMPARE(log.texts(QtWarningMsg), QStringList({"Could not set " + order.value(1).mid(4) + " " + QString::number(second)}));
+        QCOMPARE(log.texts(QtWarningMsg),
+                 QStringList({QString("Could not set %1 %2").arg(order.value(1).mid(4)).arg(second)}));
         QVERIFY(second == 0 || second == 1);
-        QCOMPARE(memory().tables[size_t(1 - second)], sealed_table(2 - second));
-        QVERIFY(memory().tables[size_t(second)] != sealed_table(second + 1));
-        QVERIFY(vars.pending_tables().isEmpty());
+        QCOMPARE(r.memory().tables[size_t(1 - second)], sealed_table(2 - second));
+        QVERIFY(r.memory().tables[size_t(second)] != sealed_table(second + 1));
+        QVERIFY(r.vars.pending_tables().isEmpty());
     }
 
     void full_write_then_read_returns_same_values()
     {
-        rv8_vars written(worker.get());
+        rig r;
         for (int t = 0; t < 4; ++t)
-            written.set(sealed_table(t + 40), table_index(t));
+            r.vars.set(sealed_table(t + 40), table_index(t));
         QList<int> members = {int_rpm_scaler, int_pump_prime_delay};
         members << QList<int>(std::begin(io_members), std::end(io_members))
                 << QList<int>(std::begin(map_members), std::end(map_members));
         for (int i : members) {
-            const bool one_byte = i == int_rpm_scaler || i == int_gpi2_mode || (i >= int_main_mode && i <= int_gpi1_mode);
-            written.set(quint32(one_byte ? i + 1 : 0x1200 + i * 3), int_index(i));
+            const bool byte = i == int_rpm_scaler || i == int_gpi2_mode || (i >= int_main_mode && i <= int_gpi1_mode);
+            r.vars.set(quint32(byte ? i + 1 : 0x1200 + i * 3), int_index(i));
         }
-        QCOMPARE(written.vars_to_rv8(), FT_STATUS(FT_OK));
-        rv8_vars read(worker.get());
+        QCOMPARE(r.vars.vars_to_rv8(), FT_STATUS(FT_OK));
+        rv8_vars read(&r.worker);
         QCOMPARE(read.rv8_to_vars(), FT_STATUS(FT_OK));
-        const model_values a(written), b(read);
+        const model_values a(r.vars), b(read);
         QCOMPARE(b.tables.mid(0, 4), a.tables.mid(0, 4));
         for (int i : members)
             QCOMPARE(b.ints[i], a.ints[i]);
