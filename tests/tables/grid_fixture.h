@@ -34,30 +34,26 @@ protected:
     // Cells separated by spaces, rows by '|'.
     QString block(int top, int left, int bottom, int right) const
     {
-        QStringList rows;
-        for (int r = top; r <= bottom; ++r) {
-            QStringList cells;
+        QString out;
+        for (int r = top; r <= bottom; ++r)
             for (int c = left; c <= right; ++c)
-                cells << t->item(r, c)->text();
-            rows << cells.join(' ');
-        }
-        return rows.join('|');
+                out += t->item(r, c)->text() + (c < right ? " " : r < bottom ? "|" : "");
+        return out;
     }
     QVector<double> sent(int i) const { return updates->at(i).at(0).value<QVector<double>>(); }
 };
 
-// Acts on the next modal dialog (or popup menu) once it shows, so a test never blocks on exec().
+// Acts on the next modal dialog once it shows, so a test never blocks on exec().
 class modal_answer : public QObject {
 public:
-    explicit modal_answer(std::function<void(QWidget*)> act, bool popup = false)
+    explicit modal_answer(std::function<void(QWidget*)> act)
     {
-        connect(&timer, &QTimer::timeout, this, [this, act, popup] {
-            QWidget* w = popup ? QApplication::activePopupWidget() : QApplication::activeModalWidget();
-            if (!w)
-                return;
-            timer.stop();
-            done = true;
-            act(w);
+        connect(&timer, &QTimer::timeout, this, [this, act] {
+            if (QWidget* w = QApplication::activeModalWidget()) {
+                timer.stop();
+                done = true;
+                act(w);
+            }
         });
         timer.start(5);
     }

@@ -64,22 +64,6 @@ private slots:
         QCOMPARE(move(8000, 30, 1), QPoint(620, 10));
     }
 
-    void visibility_follows_wish_and_enabled_state()
-    {
-        QVERIFY(!t->cross_shown());
-        t->set_highlight_visible(true);
-        QVERIFY(t->cross_shown());
-        t->setEnabled(false);
-        t->set_highlight_visible(true);
-        QVERIFY(!t->cross_shown());
-        t->setEnabled(true);
-        QVERIFY(t->cross_shown());
-        t->set_highlight_visible(false);
-        t->setEnabled(false);
-        t->setEnabled(true);
-        QVERIFY(!t->cross_shown() && !t->highlight_wanted());
-    }
-
     // Equal neighbouring breakpoints (columns 0, 0, 35, ... for 500; equal rows for a range of 0) would
     // divide by zero; the line stays on the lower centre instead.
     void flat_axes_do_not_break_the_position()

@@ -3,9 +3,7 @@
 #include "tests/tables/grid_fixture.h"
 
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QPushButton>
-#include <QToolBox>
 #include <QtTest>
 
 namespace {
@@ -41,25 +39,6 @@ class tst_duty_script : public grid_test {
 private slots:
     void init() { make_grid(); }
 
-    void dialog_and_templates()
-    {
-        scripts_dialog dialog(nullptr, QString());
-        QStringList labels;
-        for (const char* name : {"blank", "help", "add", "multiply", "divide", "invert", "h_gradient", "v_gradient",
-                                 "hv_gradient"}) {
-            QPushButton* b = dialog.findChild<QPushButton*>(name);
-            labels << QString::number(dialog.findChild<QToolBox*>("toolBox")->indexOf(b->parentWidget())) + b->text();
-        }
-        QCOMPARE(labels.join(','), QString("0Blank Script,0Help,0Add to each cell,0Multiply to each cell,"
-                                           "0Divide to each cell,0Invert cells,1Horizontal Gradient,"
-                                           "1Vertical Gradient,1Diagonal Gradient"));
-        // An empty script opens on the help text; anything else opens as given.
-        QCOMPARE(dialog.script_text(), template_of("help"));
-        QCOMPARE(template_of("help").split('\n').at(36), QString("//    Math.max([value1 [, value2 [, ...]]])"));
-        QCOMPARE(scripts_dialog(nullptr, "old;").script_text(), QString("old;"));
-        QCOMPARE(template_of("blank"), QString());
-    }
-
     void templates_results_data()
     {
         QTest::addColumn<QString>("script");
@@ -87,10 +66,8 @@ private slots:
         t->apply_script(script);
         QCOMPARE(block(4, 2, 4, 6) + "|" + block(6, 2, 6, 6), rows);
         QCOMPARE(block(3, 1, 3, 3) + " " + block(5, 7, 5, 9), (start + " ").repeated(6).trimmed());
-        QCOMPARE(updates->count(), 1);
         QCOMPARE(sent(0).at((15 - 6) * 16 + 6), rows.split(' ').last().toDouble());
-        QVERIFY(!t->signalsBlocked());
-        QVERIFY(log.entries().isEmpty());
+        QVERIFY(updates->count() == 1 && log.entries().isEmpty());
     }
 
     void results_converted_and_clamped()
@@ -99,18 +76,11 @@ private slots:
         select(0, 0, 0, 6);
         t->apply_script("[150, -3, 99.9, -0.5, 'abc', 1/0, '42'][abs_col];");
         QCOMPARE(block(0, 0, 0, 6), QString("100 0 99 0 0 100 42"));
-        QCOMPARE(t->item(0, 2)->background().color(), QColor(255, 127, 127));
         // The one-column horizontal gradient divides by zero: not a number, so 0.
         select(2, 3, 5, 3);
         t->apply_script(template_of("h_gradient"));
         QCOMPARE(block(2, 3, 6, 3), QString("0|0|0|0|10"));
-        // Cells that do not hold an integer are skipped.
-        t->item(8, 1)->setText("abc");
-        t->item(8, 2)->setText("1.5");
-        select(8, 0, 8, 3);
-        t->apply_script("old + sel_col;");
-        QCOMPARE(block(8, 0, 8, 3), QString("10 abc 1.5 13"));
-        QCOMPARE(updates->count(), 3);
+        QCOMPARE(updates->count(), 2);
     }
 
     void globals_persist_between_cells()
@@ -125,8 +95,6 @@ private slots:
         select(9, 10, 10, 12);
         t->apply_script("abs_row * 4 + abs_col - 40 + sel_row * 10 + sel_col;");
         QCOMPARE(block(9, 10, 10, 12), QString("6 8 10|20 22 24"));
-        t->apply_script("sel_num_rows * 10 + sel_num_cols;");
-        QCOMPARE(block(10, 10, 10, 12), QString("23 23 23"));
     }
 
     // A throw, a runaway loop (stopped after its time limit while the window keeps handling events) and a
@@ -140,7 +108,6 @@ private slots:
         QStringList seen;
         auto answer = answer_box(seen);
         t->apply_script(thrower);
-        QVERIFY(answer->answered());
         QCOMPARE(seen, (QStringList{"Error trying to run script", error_text(thrower, "Error: boom"), "1"}));
         QCOMPARE(block(1, 0, 1, 3), QString("21 21 20 20"));
 
@@ -158,34 +125,10 @@ private slots:
         t->apply_script("old +;");
         QCOMPARE(seen.value(7), error_text("old +;", "SyntaxError: Parse error"));
         QCOMPARE(block(1, 0, 1, 3), QString("22 22 20 20"));
-        QCOMPARE(updates->count(), 0);
-        QVERIFY(!t->signalsBlocked());
-        QCOMPARE(log.texts(QtCriticalMsg), QStringList(QVector<QString>(3, "Error trying to run script").toList()));
+        QVERIFY(updates->count() == 0 && !t->signalsBlocked());
+        QCOMPARE(log.texts(QtCriticalMsg).join('|'), QString("Error trying to run script|").repeated(3).chopped(1));
         t->apply_script("old + 2;");
         QCOMPARE(block(1, 0, 1, 3), QString("24 24 22 22"));
-        QCOMPARE(updates->count(), 1);
-    }
-
-    void dialog_flow_keeps_last_script()
-    {
-        fill("10");
-        select(0, 0, 0, 1);
-        QString shown;
-        // Notes the text the dialog opened with, types a new one and presses OK or Cancel.
-        const auto run = [&](const QString& text, bool ok) {
-            modal_answer answer([&](QWidget* w) {
-                QPlainTextEdit* edit = w->findChild<QPlainTextEdit*>("script_edit");
-                shown = edit->toPlainText();
-                edit->setPlainText(text);
-                ok ? qobject_cast<QDialog*>(w)->accept() : qobject_cast<QDialog*>(w)->reject();
-            });
-            t->script();
-            return answer.answered() ? shown + "|" + t->last_script + "|" + block(0, 0, 0, 2) : QString();
-        };
-        QCOMPARE(run("old * 3;", true), template_of("help") + "|old * 3;|30 30 10");
-        QCOMPARE(run("old + 1;", false), QString("old * 3;|old * 3;|30 30 10"));
-        t->clearSelection();
-        QCOMPARE(run("old + 5;", true), QString("old * 3;|old + 5;|30 30 10"));
         QCOMPARE(updates->count(), 1);
     }
 };
