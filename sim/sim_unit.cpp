@@ -109,8 +109,9 @@ QByteArray sim_unit::take_output(time_point now)
         clock_started = true;
     }
     if (stream) {
+        // Never dated before the switch-on, or a record would overtake the reply that started it.
         if (cfg.live_period_ms <= 0)
-            emit_record(now);
+            emit_record(std::max(now, next_record));
         else
             stream_until(now);
         for (; fault_switches.live_backlog > 0; --fault_switches.live_backlog)
