@@ -95,6 +95,25 @@ private slots:
         QVERIFY(!worker->is_logging());
     }
 
+    void a_unit_at_full_speed_starts_cleanly()
+    {
+        virtual_bench fast_bench;
+        sim_config config;
+        config.live_period_ms = 0; // a record whenever the host looks
+        auto fast = fast_bench.add_unit("RV8FAST", config);
+        worker->close();
+        worker->open(); // the later unit in the list
+        fast->clear_writes();
+        QSignalSpy ready(worker, &rv8_worker::log_data_ready);
+        worker->start_live_logging();
+        QCOMPARE(fast->writes(), QList<QByteArray>{live_on}); // the reply came first: no retry
+        QVERIFY(worker->is_logging());
+        poll();
+        poll();
+        QCOMPARE(ready.count(), 2);
+        worker->close(); // before the unit's bench goes
+    }
+
     void a_refused_start_switches_the_stream_off_again()
     {
         log_capture log;
