@@ -1,17 +1,11 @@
-#include "device/rv8.h"
-#include "tests/device/virtual_bench.h"
-#include "tests/support/log_capture.h"
+#include "tests/device/tst_worker_rig.h"
 
-#include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QtTest>
 
 namespace {
 
-const QByteArray live_off = QByteArray::fromHex("C313000100D1");
+using namespace wire;
 const QByteArray enter_bootloader = QByteArray::fromHex("C3050001C007");
-const QByteArray version_query = QByteArray::fromHex("C3050001B671");
-const QByteArray variant_query = QByteArray::fromHex("C3050001C106");
 const QByteArray extended_address(":020000040000FA\r");
 const char* const failed_text = "Programming failed! Reset the board, check connections/power, and try again.";
 
@@ -50,27 +44,16 @@ QByteArray wide_record()
     return wide + QByteArray::number(quint8(-sum), 16).rightJustified(2, '0').toUpper();
 }
 
-QList<int> ints_of(const QSignalSpy& spy)
-{
-    QList<int> all;
-    for (const auto& args : spy)
-        all << args[0].toInt();
-    return all;
-}
-
 } // namespace
 
 // Programming firmware through the virtual unit's bootloader, which checks every record.
 class tst_firmware : public QObject {
     Q_OBJECT
 
-    virtual_bench* bench = nullptr;
-    std::shared_ptr<virtual_device> device;
+    std::unique_ptr<worker_rig> rig;
     rv8_worker* worker = nullptr;
+    std::shared_ptr<virtual_device> device;
     QTemporaryDir* dir = nullptr;
-
-    template <typename F>
-    void inject(F&& f) { configure(device, std::forward<F>(f)); }
 
     // The sample image without its address record, with a comment, a blank line, a record padded
     // past 63 characters and CRLF endings: 27 lines in all.
@@ -94,27 +77,18 @@ class tst_firmware : public QObject {
     }
 
 private slots:
-    void initTestCase() { register_model_meta_types(); }
-
     void init()
     {
-        bench = new virtual_bench;
-        sim_config config;
-        config.live_period_ms = 1e9;
-        config.flash_write_ms = 1;
-        device = bench->add_unit("RV8A0001", config);
-        worker = new rv8_worker;
-        worker->open();
-        QVERIFY(worker->is_open());
-        device->clear_writes();
+        rig.reset(new worker_rig);
+        worker = rig->worker.get();
+        device = rig->device;
         dir = new QTemporaryDir;
     }
 
     void cleanup()
     {
-        delete worker;
         device.reset();
-        delete bench;
+        rig.reset();
         delete dir;
     }
 
@@ -133,10 +107,10 @@ private slots:
         QCOMPARE(done[0][0].value<FT_STATUS>(), FT_STATUS(FT_OK));
         QCOMPARE(done[0][1].value<quint16>(), quint16(0x0180));
         QCOMPARE(done[0][2].value<rv8_variant>(), variant_rv8_sx);
-        QCOMPARE(bench->unit().fw_version(), quint16(0x0180));
-        QVERIFY(!bench->unit().in_bootloader());
-        QCOMPARE(ints_of(reset), (QList<int>{50, 100}));
-        QCOMPARE(ints_of(progress), (QList<int>{0, 40, 80, 100})); // 25 lines
+        QCOMPARE(rig->unit().fw_version(), quint16(0x0180));
+        QVERIFY(!rig->unit().in_bootloader());
+        QCOMPARE(firsts<int>(reset), (QList<int>{50, 100}));
+        QCOMPARE(firsts<int>(progress), (QList<int>{0, 40, 80, 100})); // 25 lines
         QCOMPARE(opened.count(), 1);
         QCOMPARE(opened[0][1].value<quint16>(), quint16(0)); // the bootloader
 
@@ -171,7 +145,7 @@ private slots:
         worker->start_fw_program(image);
         QCOMPARE(done[0][0].value<FT_STATUS>(), FT_STATUS(FT_OK));
         QCOMPARE(done[0][1].value<quint16>(), quint16(0x0180));
-        QCOMPARE(ints_of(progress), (QList<int>{0, 37, 74, 100})); // lines 10 and 20 of 27
+        QCOMPARE(firsts<int>(progress), (QList<int>{0, 37, 74, 100})); // lines 10 and 20 of 27
 
         const QList<QByteArray> writes = device->writes();
         QCOMPARE(writes.count(extended_address), 1);
@@ -187,7 +161,7 @@ private slots:
     void a_refused_line_leaves_the_bootloader_ready_for_another_try()
     {
         worker->set_rw_debug(true);
-        inject([](sim_unit& unit, virtual_faults&) { unit.faults().refuse_hex_line = 6; });
+        rig->inject([](sim_unit& unit, virtual_faults&) { unit.faults().refuse_hex_line = 6; });
         QSignalSpy progress(worker, &rv8_worker::fw_progress);
         QSignalSpy done(worker, &rv8_worker::fw_programmed);
         log_capture log;
@@ -198,8 +172,8 @@ private slots:
         QCOMPARE(done[0][2].value<rv8_variant>(), variant_rv8_s);
         QVERIFY(log.has(QtCriticalMsg, "Second byte was not ACK: 0x15"));
         QVERIFY(log.has(QtCriticalMsg, failed_text));
-        QCOMPARE(ints_of(progress), QList<int>{0});
-        QVERIFY(bench->unit().in_bootloader());
+        QCOMPARE(firsts<int>(progress), QList<int>{0});
+        QVERIFY(rig->unit().in_bootloader());
         QVERIFY(worker->is_open());
         QVERIFY(log.has(QtDebugMsg, "write 0xc3050001b671")); // tracing back after a failure
 
@@ -215,7 +189,7 @@ private slots:
 
     void a_unit_that_does_not_restart_gets_no_transfer()
     {
-        inject([](sim_unit& unit, virtual_faults&) { unit.faults().banner = sim_faults::banner_fault::missing; });
+        rig->inject([](sim_unit& unit, virtual_faults&) { unit.faults().banner = sim_faults::banner_fault::missing; });
         QSignalSpy reset(worker, &rv8_worker::reset_progress);
         QSignalSpy progress(worker, &rv8_worker::fw_progress);
         QSignalSpy done(worker, &rv8_worker::fw_programmed);
@@ -226,7 +200,7 @@ private slots:
         QCOMPARE(done[0][0].value<FT_STATUS>(), FT_STATUS(FT_IO_ERROR));
         QCOMPARE(done[0][1].value<quint16>(), quint16(0));
         QCOMPARE(done[0][2].value<rv8_variant>(), variant_rv8_s);
-        QCOMPARE(ints_of(reset), QList<int>{50});
+        QCOMPARE(firsts<int>(reset), QList<int>{50});
         QCOMPARE(progress.count(), 0);
         QVERIFY(!device->writes().contains("\r"));
     }

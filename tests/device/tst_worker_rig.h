@@ -1,0 +1,94 @@
+#pragma once
+// A worker in the test's own thread, open to a virtual unit that streams only when told to, so
+// each poll (called directly; the timer never gets to run) sees exactly the queue a case sets up.
+
+#include "device/rv8.h"
+#include "tests/device/virtual_bench.h"
+#include "tests/support/log_capture.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+namespace wire {
+const QByteArray live_on = QByteArray::fromHex("C31300015584");
+const QByteArray live_off = QByteArray::fromHex("C313000100D1");
+const QByteArray version_query = QByteArray::fromHex("C3050001B671");
+const QByteArray variant_query = QByteArray::fromHex("C3050001C106");
+}
+
+struct worker_rig {
+    virtual_bench bench;
+    std::shared_ptr<virtual_device> device;
+    std::unique_ptr<rv8_worker> worker;
+
+    explicit worker_rig(sim_config config = quiet())
+    {
+        register_model_meta_types();
+        device = bench.add_unit("RV8A0001", config);
+        worker.reset(new rv8_worker);
+        worker->open();
+        device->clear_writes();
+    }
+    ~worker_rig() { worker.reset(); }
+
+    static sim_config quiet()
+    {
+        sim_config config;
+        config.live_period_ms = 1e9;
+        config.flash_write_ms = 1;
+        return config;
+    }
+
+    sim_unit& unit() { return bench.unit(); }
+
+    template <typename F>
+    void inject(F&& f) { configure(device, std::forward<F>(f)); }
+
+    void queue_records(int n)
+    {
+        inject([n](sim_unit& u, virtual_faults&) { u.faults().live_backlog = n; });
+    }
+
+    void start_logging()
+    {
+        worker->start_live_logging();
+        device->clear_writes();
+    }
+
+    void poll(int times = 1)
+    {
+        for (int k = 0; k < times; ++k)
+            QMetaObject::invokeMethod(worker.get(), "check_log_data", Qt::DirectConnection);
+    }
+
+    int stored() const { return worker->get_timestamps().size(); }
+
+    QList<unsigned int> marks() const
+    {
+        QList<unsigned int> all;
+        for (int i = 0; i < worker->get_file_marks().size(); ++i)
+            all << worker->get_file_marks().value(i);
+        return all;
+    }
+
+    QList<rv8_frame> samples() const
+    {
+        QList<rv8_frame> all;
+        for (int i = 0; i < stored(); ++i) {
+            std::array<quint32, rv8_frame::value_count> values;
+            for (int e = 0; e < rv8_frame::value_count; ++e)
+                values[size_t(e)] = worker->get_data(rv8_log::e_data(e)).value(i);
+            all << rv8_frame(worker->get_timestamps().value(i), values);
+        }
+        return all;
+    }
+};
+
+template <typename T>
+QList<T> firsts(const QSignalSpy& spy)
+{
+    QList<T> all;
+    for (const auto& args : spy)
+        all << args[0].value<T>();
+    return all;
+}
