@@ -3,6 +3,7 @@
 #include "device/log_line_reader.h"
 #include "device/log_row_parser.h"
 #include "device/rv8.h"
+#include "live/rv8_log_batch.h"
 
 #include <QDebug>
 #include <QDir>
@@ -37,6 +38,7 @@ void rv8_worker::parse_log_file(QString filename)
     clear_live_logs();
     log_line_reader lines(file);
     const log_row_parser rows;
+    rv8_log_batch pending(log, file_marks);
     qint64 last_stamp = 0;
     bool first_row = true;
     std::string_view line;
@@ -49,16 +51,11 @@ void rv8_worker::parse_log_file(QString filename)
             continue;
         }
         const rv8_frame frame = rows.frame(line);
-        if (!first_row && frame.timestamp - last_stamp >= recording_gap_ms) {
-            file_marks.replace_last(0);
-            file_marks.append(0);
-        } else {
-            file_marks.append(1);
-        }
+        pending.add(frame, !first_row && frame.timestamp - last_stamp >= recording_gap_ms);
         last_stamp = frame.timestamp;
         first_row = false;
-        log.append(frame);
     }
+    pending.flush();
     qDebug().noquote() << "Parsed file" << filename << "with" << log.size() << "lines.";
     emit parsed_log_file();
 }

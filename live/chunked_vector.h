@@ -2,6 +2,7 @@
 // A growing array kept in fixed-size chunks: appending never copies what is stored and never leaves
 // more than one chunk unused, where a doubling vector may leave half its memory idle.
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -28,6 +29,23 @@ public:
             chunks.emplace_back(new T[chunk_size]);
         (*this)[count] = v;
         ++count;
+    }
+
+    // Appends value_at(0) to value_at(n - 1), a chunk at a time.
+    template <class F>
+    void append_each(int n, F&& value_at)
+    {
+        int k = 0;
+        while (k < n) {
+            if (size_t(count >> chunk_bits) == chunks.size())
+                chunks.emplace_back(new T[chunk_size]);
+            T* out = chunks.back().get() + (count & (chunk_size - 1));
+            const int filled = std::min(n - k, chunk_size - (count & (chunk_size - 1)));
+            for (int j = 0; j < filled; ++j)
+                out[j] = value_at(k + j);
+            k += filled;
+            count += filled;
+        }
     }
 
     void swap(chunked_vector& other)

@@ -13,6 +13,21 @@ void rv8_log::append(const rv8_frame& frame)
         columns[size_t(e)].append(values[size_t(e)]);
 }
 
+void rv8_log::append(const std::vector<rv8_frame>& frames)
+{
+    const int n = int(frames.size());
+    std::vector<std::array<quint32, rv8_frame::value_count>> rows;
+    rows.reserve(frames.size());
+    for (const rv8_frame& frame : frames)
+        rows.push_back(frame.values());
+    // Time stamps first, as for a single frame: a reader pairs a column only with stamps it has.
+    timestamps.append_each(n, [&frames](int k) { return frames[size_t(k)].timestamp; });
+    for (const rv8_frame& frame : frames)
+        time_index.insert(frame.timestamp);
+    for (size_t e = 0; e < columns.size(); ++e)
+        columns[e].append_each(n, [&rows, e](int k) { return rows[size_t(k)][e]; });
+}
+
 int rv8_log::size() const
 {
     return timestamps.size();

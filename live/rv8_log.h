@@ -7,6 +7,7 @@
 #include "live/tsafe_qvector.h"
 
 #include <array>
+#include <vector>
 
 class rv8_log {
 public:
@@ -50,6 +51,8 @@ public:
     rv8_log& operator=(const rv8_log&) = delete;
 
     void append(const rv8_frame& frame);
+    // The same as appending each frame in turn, but each column is locked once for all of them.
+    void append(const std::vector<rv8_frame>& frames);
     int size() const;
     // Sample i rebuilt from the columns; an all-zero frame, logged, when i is out of range.
     rv8_frame at(int i) const;

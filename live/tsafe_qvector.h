@@ -51,6 +51,14 @@ public:
         data.append(v);
     }
 
+    // Appends value_at(0) to value_at(n - 1) under a single lock; value_at must not touch this vector.
+    template <class F>
+    void append_each(int n, F&& value_at)
+    {
+        QWriteLocker locker(&lock);
+        data.append_each(n, value_at);
+    }
+
     // False, and nothing changed, when i is out of range.
     bool replace(int i, const T& v)
     {
