@@ -2,6 +2,7 @@
 // real appending thread against a reading one.
 
 #include "live/rv8_log.h"
+#include "live/rv8_log_batch.h"
 #include "live/time_data.h"
 #include "tests/support/log_capture.h"
 
@@ -48,6 +49,24 @@ int torn_reads(time_data<unsigned int>& series, F&& f)
     } while (!done);
     writer.join();
     return bad;
+}
+
+// Frames first to first + n - 1, frame i taken at time_of(i).
+template <typename T>
+std::vector<rv8_frame> frames_of(int first, int n, T&& time_of)
+{
+    std::vector<rv8_frame> frames;
+    for (int i = first; i < first + n; ++i)
+        frames.push_back(frame_at(time_of(i)));
+    return frames;
+}
+
+QList<unsigned int> all_of(const tsafe_qvector<unsigned int>& v)
+{
+    QList<unsigned int> out;
+    for (int i = 0; i < v.size(); ++i)
+        out << v.value(i);
+    return out;
 }
 
 }  // namespace
@@ -131,6 +150,47 @@ private slots:
         QVERIFY(log.at(0) == frame_at(105));
     }
 
+    // Uneven batches start and end anywhere in a chunk; times run backwards and share buckets.
+    void batch_append_equals_frame_by_frame()
+    {
+        rv8_log single;
+        rv8_log batched;
+        const auto time_of = [](int i) { return qint64((i * 37) % 5000) * 3 - 900; };
+        int done = 0;
+        for (int n : {0, 1, 2046, 2049, 5000, 1}) {
+            for (const rv8_frame& f : frames_of(done, n, time_of))
+                single.append(f);
+            batched.append(frames_of(done, n, time_of));
+            done += n;
+        }
+        QCOMPARE(batched.size(), done);
+        for (int e = 0; e < rv8_log::e_last; ++e)
+            QCOMPARE(batched.const_data(rv8_log::e_data(e)).size(), done);
+        int differ = 0;
+        for (int i = 0; i < done; ++i)
+            differ += batched.at(i) != single.at(i) || batched.roughly_at(time_of(i)) != single.roughly_at(time_of(i));
+        QCOMPARE(differ, 0);
+        QVERIFY(batched.at(done - 1) == frame_at(time_of(done - 1)));
+    }
+
+    // Batches of three: a gap may open a batch, which reaches back into the marks already stored.
+    void batch_marks_both_sides_of_a_gap()
+    {
+        rv8_log log;
+        tsafe_qvector<unsigned int> marks;
+        {
+            rv8_log_batch batch(log, marks, 3);
+            int i = 0;
+            for (bool gap : {true, false, false, true, false, true, false})
+                batch.add(frame_at(i++), gap);
+            QCOMPARE(log.size(), 6);
+            QCOMPARE(marks.size(), 6);
+        }
+        QCOMPARE(all_of(marks), (QList<unsigned int>{0, 1, 0, 0, 0, 0, 1}));
+        QCOMPARE(log.size(), 7);
+        QVERIFY(log.at(3) == frame_at(3) && log.at(6) == frame_at(6));
+    }
+
     void time_data_samples()
     {
         rv8_log log;
@@ -179,6 +239,28 @@ private slots:
                  }),
                  0);
         QCOMPARE(series.size(), size_t(0));
+    }
+
+    // Stamps are stored before any column, so a column never holds a sample the stamps lack.
+    void batch_append_under_a_concurrent_reader()
+    {
+        rv8_log log;
+        const tsafe_qvector<unsigned int>& first_column = log.const_data(rv8_log::e_batt_adc);
+        int ahead = 0;
+        std::atomic<bool> done{false};
+        std::thread writer([&] {
+            for (int b = 0; b < 40; ++b)
+                log.append(frames_of(b * 2500, 2500, [](int i) { return qint64(i); }));
+            done = true;
+        });
+        while (!done) {
+            const int column = first_column.size();
+            ahead += column > log.const_timestamps().size();
+        }
+        writer.join();
+        QCOMPARE(ahead, 0);
+        QCOMPARE(first_column.size(), 100000);
+        QVERIFY(log.last() == frame_at(99999));
     }
 };
 
