@@ -1,7 +1,6 @@
 #include "tests/device/tst_worker_rig.h"
 
-using wire::live_off;
-using wire::live_on;
+using namespace wire;
 
 class tst_live_logging : public QObject {
     Q_OBJECT
@@ -21,10 +20,14 @@ private slots:
 
         rig.worker->close();
         rig.device->clear_writes();
+        QSignalSpy stopped(rig.worker.get(), &rv8_worker::log_stopped);
         rig.worker->start_live_logging();
+        rig.worker->stop_live_logging();
         QVERIFY(log.has(QtWarningMsg, "Cannot start logging, not open"));
+        QVERIFY(log.has(QtWarningMsg, "Can't stop logging, not connected"));
         QVERIFY(rig.device->writes().isEmpty());
         QCOMPARE(started.count(), 1);
+        QCOMPARE(stopped.count(), 1);
     }
 
     void a_refused_start_switches_the_stream_off_again()
@@ -37,8 +40,7 @@ private slots:
         QVERIFY(log.has(QtCriticalMsg, "Could not start logging"));
         QCOMPARE(stopped.count(), 1);
         QVERIFY(!rig.worker->is_logging());
-        QCOMPARE(rig.device->writes(), QList<QByteArray>() << live_on << live_on << live_on << live_on << live_on
-                                                           << live_off);
+        QCOMPARE(rig.device->writes(), QVector<QByteArray>(5, live_on).toList() << live_off);
     }
 
     void a_unit_at_full_speed_starts_cleanly()
@@ -74,14 +76,10 @@ private slots:
         QCOMPARE(log.count("Enqueued mesages: 1"), 0); // one record is no backlog
         QCOMPARE(rig.stored(), 3);
         QCOMPARE(rig.samples(), firsts<rv8_frame>(ready));
-        QVERIFY(qAbs(int(rig.samples()[0].batt_adc) - 748) < 20); // 13.8 V
-        QCOMPARE(rig.marks(), (QList<unsigned int>{0, 0, 0}));
         QVERIFY(rig.device->writes().isEmpty()); // polling only reads
 
         rig.worker->clear_live_logs();
-        QCOMPARE(rig.stored(), 0);
-        QCOMPARE(rig.worker->get_data(rv8_log::e_result).size(), 0);
-        QVERIFY(rig.marks().isEmpty());
+        QVERIFY(rig.stored() == 0 && rig.worker->get_data(rv8_log::e_result).size() == 0 && rig.marks().isEmpty());
     }
 
     void a_bad_trailer_stops_at_once_and_stores_nothing()
@@ -121,42 +119,11 @@ private slots:
             QCOMPARE(rig.stored(), immediately ? 0 : 1);
             QVERIFY(log.has(QtDebugMsg, immediately ? "Stop logging immediately"
                                                     : "Reading one more time before stopping logging"));
-            QVERIFY(log.has(QtDebugMsg, immediately ? "Log messages left in queue: 3" : "Log messages left in queue: 2"));
+            QVERIFY(log.has(QtDebugMsg, QString("Log messages left in queue: %1").arg(immediately ? 3 : 2)));
             QCOMPARE(rig.device->writes(), QList<QByteArray>{live_off});
             rig.poll();
             QCOMPARE(rig.stored(), immediately ? 0 : 1); // purged
         }
-    }
-
-    void stop_while_closed_still_signals()
-    {
-        worker_rig rig;
-        rig.worker->close();
-        log_capture log;
-        QSignalSpy stopped(rig.worker.get(), &rv8_worker::log_stopped);
-        rig.worker->stop_live_logging();
-        QCOMPARE(stopped.count(), 1);
-        QVERIFY(log.has(QtWarningMsg, "Can't stop logging, not connected"));
-    }
-
-    void a_read_pauses_and_resumes_logging()
-    {
-        worker_rig rig;
-        rig.start_logging();
-        QSignalSpy started(rig.worker.get(), &rv8_worker::log_started);
-        QSignalSpy read(rig.worker.get(), &rv8_worker::read_data);
-        rig.queue_records(2);
-        rig.worker->start_read();
-        QCOMPARE(read[0][0].value<FT_STATUS>(), FT_STATUS(FT_OK));
-        QCOMPARE(rig.stored(), 1); // the last read of the pause
-        QCOMPARE(started.count(), 1);
-        const QList<QByteArray> writes = rig.device->writes();
-        QCOMPARE(writes.size(), 1 + 10 + 1); // off, ten reads, on
-        QCOMPARE(writes.first(), live_off);
-        QCOMPARE(writes.last(), live_on);
-        rig.queue_records(1);
-        rig.poll();
-        QCOMPARE(rig.stored(), 2);
     }
 
     void poll_failures()

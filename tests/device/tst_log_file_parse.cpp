@@ -1,12 +1,8 @@
 #include "device/log_line_reader.h"
 #include "device/log_row_parser.h"
-#include "device/rv8.h"
-#include "tests/support/log_capture.h"
+#include "tests/device/tst_worker_rig.h"
 
 #include <QBuffer>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QtTest>
 
 namespace {
 
@@ -38,21 +34,7 @@ class tst_log_file_parse : public QObject {
     rv8_worker* worker = nullptr;
     QTemporaryDir dir;
 
-    QString write(const QByteArray& text)
-    {
-        QFile file(dir.filePath("log.bnlog"));
-        file.open(QIODevice::WriteOnly | QIODevice::Truncate);
-        file.write(text);
-        return file.fileName();
-    }
-
-    QList<unsigned int> column(const tsafe_qvector<unsigned int>& v) const
-    {
-        QList<unsigned int> all;
-        for (int i = 0; i < v.size(); ++i)
-            all << v.value(i);
-        return all;
-    }
+    QString write(const QByteArray& text) { return write_file(dir.filePath("log.bnlog"), text); }
     QList<unsigned int> firsts() const { return column(worker->get_data(rv8_log::e_batt_adc)); }
     QList<unsigned int> marks() const { return column(worker->get_file_marks()); }
 
@@ -100,51 +82,51 @@ private slots:
         }
     }
 
-    void a_file_without_settings_gives_samples_only()
+    void files_data()
     {
-        const QString path = write("# by hand\r\n" + row(1000, 7) + row(1013, 8) + "\r\n# a note\r\n" + row(1026, 9));
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QList<unsigned int>>("firsts");
+        QTest::addColumn<QList<unsigned int>>("marks");
+        QTest::addColumn<int>("main_mode"); // from the settings read back; -1: none read
+        QTest::addColumn<QString>("message");
+        const QByteArray settings = "[rv8_vars]\r\nints\\14\\Main%20mode=2\r\nints\\size=14\r\n";
+        QTest::newRow("by hand") << "# by hand\r\n" + row(1000, 7) + row(1013, 8) + "\r\n# a note\r\n" + row(1026, 9)
+                                 << QList<unsigned int>{7, 8, 9} << QList<unsigned int>{1, 1, 1} << -1
+                                 << "Parsed file %1 with 3 lines.";
+        QTest::newRow("settings") << settings + "\r\n[rv8_log]\r\n# x\r\n" + rv8_frame::csv_header().toLatin1() +
+                                         row(500, 1) + "# pit stop\r\n" + row(510, 2)
+                                  << QList<unsigned int>{1, 2} << QList<unsigned int>{1, 1} << 2 << "Parsed file %1 with 2 lines.";
+        // Without "[rv8_log]" the settings run to the end and no row is a sample.
+        QTest::newRow("settings only") << settings + row(1000) + row(1010) << QList<unsigned int>()
+                                       << QList<unsigned int>() << 2 << "Parsed file %1 with 0 lines.";
+        // 60 ms before 1100 and 51 ms before 1221 break the stretch; 50 ms and going back do not.
+        QTest::newRow("gaps") << row(1000) + row(1020) + row(1040) + row(1100) + row(1120) + row(1170) + row(1221) +
+                                     row(1200) + row(1210)
+                              << QVector<unsigned int>(9, 1).toList() << QList<unsigned int>{1, 1, 0, 0, 1, 0, 0, 1, 1} << -1
+                              << "Parsed file %1 with 9 lines.";
+        QTest::newRow("bad row") << row(1000) + "1010,12,oops\r\n" + row(1020) << QList<unsigned int>{1, 0, 1}
+                                 << QList<unsigned int>{1, 0, 0} << -1 << "Could not parse line in log: 1010,12,oops";
+    }
+
+    void files()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(int, main_mode);
         QSignalSpy read(worker, &rv8_worker::read_file);
         QSignalSpy parsed(worker, &rv8_worker::parsed_log_file);
         log_capture log;
+        const QString path = write(text);
         worker->parse_log_file(path);
-        QCOMPARE(read.count(), 0);
+        QTEST(firsts(), "firsts");
+        QTEST(marks(), "marks");
         QCOMPARE(parsed.count(), 1);
-        QCOMPARE(firsts(), (QList<unsigned int>{7, 8, 9}));
-        QVERIFY(log.has(QtDebugMsg, "Parsed file " + path + " with 3 lines."));
-    }
-
-    void settings_sections()
-    {
-        const QByteArray settings = "[rv8_vars]\r\nints\\14\\Main%20mode=2\r\nints\\size=14\r\n";
-        QSignalSpy read(worker, &rv8_worker::read_file);
-        worker->parse_log_file(write(settings + "\r\n[rv8_log]\r\n# x\r\n" + rv8_frame::csv_header().toLatin1() +
-                                     row(500, 1) + "# pit stop\r\n" + row(510, 2)));
-        QCOMPARE(read[0][2].value<QList<quint32>>()[int_main_mode], quint32(2));
-        QCOMPARE(read[0][4].value<QList<QString>>().size(), 4 + 2); // four tables, RPM scaler, prime delay
-        QCOMPARE(firsts(), (QList<unsigned int>{1, 2}));
-
-        // Without "[rv8_log]" the settings run to the end and no row is a sample.
-        worker->parse_log_file(write(settings + row(1000) + row(1010)));
-        QCOMPARE(read.count(), 2);
-        QCOMPARE(read[1][2].value<QList<quint32>>()[int_main_mode], quint32(2));
-        QCOMPARE(firsts(), QList<unsigned int>());
-    }
-
-    void file_marks_break_at_51_ms()
-    {
-        worker->parse_log_file(write(row(1000) + row(1020) + row(1040) + row(1100) + row(1120) + row(1170) +
-                                     row(1221) + row(1200) + row(1210)));
-        // 60 ms before 1100 and 51 ms before 1221 break the stretch; 50 ms and going back do not.
-        QCOMPARE(marks(), (QList<unsigned int>{1, 1, 0, 0, 1, 0, 0, 1, 1}));
-    }
-
-    void a_bad_row_is_a_zero_sample()
-    {
-        log_capture log;
-        worker->parse_log_file(write(row(1000) + "1010,12,oops\r\n" + row(1020)));
-        QCOMPARE(firsts(), (QList<unsigned int>{1, 0, 1}));
-        QCOMPARE(worker->get_timestamps().value(1), qint64(0));
-        QVERIFY(log.has(QtCriticalMsg, "Could not parse line in log: 1010,12,oops"));
+        QCOMPARE(read.count(), main_mode < 0 ? 0 : 1);
+        if (main_mode >= 0) {
+            QCOMPARE(read[0][2].value<QList<quint32>>()[int_main_mode], quint32(main_mode));
+            QCOMPARE(read[0][4].value<QList<QString>>().size(), 4 + 2); // four tables, RPM scaler, prime delay
+        }
+        QFETCH(QString, message);
+        QVERIFY2(log.count(message.replace("%1", path)) == 1, qPrintable(log.texts().join(" | ")));
     }
 
     void a_parse_replaces_the_store_and_a_failed_one_keeps_it()

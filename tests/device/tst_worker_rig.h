@@ -7,7 +7,32 @@
 #include "tests/support/log_capture.h"
 
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QtTest>
+
+inline QByteArray read_all(const QString& path)
+{
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return file.readAll();
+}
+
+inline QString write_file(const QString& path, const QByteArray& text)
+{
+    QFile file(path);
+    file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    file.write(text);
+    return path;
+}
+
+template <typename T>
+QList<T> column(const tsafe_qvector<T>& v)
+{
+    QList<T> all;
+    for (int i = 0; i < v.size(); ++i)
+        all << v.value(i);
+    return all;
+}
 
 namespace wire {
 const QByteArray live_on = QByteArray::fromHex("C31300015584");
@@ -63,13 +88,7 @@ struct worker_rig {
 
     int stored() const { return worker->get_timestamps().size(); }
 
-    QList<unsigned int> marks() const
-    {
-        QList<unsigned int> all;
-        for (int i = 0; i < worker->get_file_marks().size(); ++i)
-            all << worker->get_file_marks().value(i);
-        return all;
-    }
+    QList<unsigned int> marks() const { return column(worker->get_file_marks()); }
 
     QList<rv8_frame> samples() const
     {
