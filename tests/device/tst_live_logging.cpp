@@ -82,48 +82,43 @@ private slots:
         QVERIFY(rig.stored() == 0 && rig.worker->get_data(rv8_log::e_result).size() == 0 && rig.marks().isEmpty());
     }
 
-    void a_bad_trailer_stops_at_once_and_stores_nothing()
+    void stops_data()
     {
+        QTest::addColumn<bool>("bad_trailer");
+        QTest::addColumn<int>("how"); // 0: a poll, 1: a stop after a last read, 2: a stop at once
+        QTest::addColumn<QString>("messages");
+        QTest::addColumn<int>("stored");
+        QTest::newRow("bad trailer") << true << 0 << "Enqueued mesages: 2 | Log message not valid, stopping logging | "
+                                                     "Stop logging immediately | Log messages left in queue: 1" << 0;
+        QTest::newRow("last read") << false << 1 << "Reading one more time before stopping logging | "
+                                                    "Enqueued mesages: 3 | Log messages left in queue: 2" << 1;
+        QTest::newRow("at once") << false << 2 << "Stop logging immediately | Log messages left in queue: 3" << 0;
+    }
+
+    void stops()
+    {
+        QFETCH(bool, bad_trailer);
+        QFETCH(int, how);
         worker_rig rig;
         rig.start_logging();
-        log_capture log;
         QSignalSpy stopped(rig.worker.get(), &rv8_worker::log_stopped);
-        rig.inject([](sim_unit& unit, virtual_faults&) {
-            unit.faults().bad_live_trailer = true;
-            unit.faults().live_backlog = 2;
+        // Records sent before the unit heard the stop, hidden from the first poll.
+        rig.inject([bad_trailer](sim_unit& unit, virtual_faults& faults) {
+            unit.faults().bad_live_trailer = bad_trailer;
+            unit.faults().live_backlog = bad_trailer ? 2 : 3;
+            faults.rx_shown = 0;
         });
         rig.poll();
-        QVERIFY(log.has(QtWarningMsg, "Log message not valid, stopping logging"));
-        QVERIFY(log.has(QtDebugMsg, "Stop logging immediately"));
-        QVERIFY(log.has(QtDebugMsg, "Log messages left in queue: 1"));
-        QCOMPARE(rig.stored(), 0);
+        rig.inject([](sim_unit&, virtual_faults& faults) { faults.rx_shown = -1; });
+        log_capture log;
+        how ? rig.worker->stop_live_logging(how == 2) : rig.poll();
+        QTEST(log.texts().join(" | "), "messages");
+        QTEST(rig.stored(), "stored");
         QCOMPARE(stopped.count(), 1);
         QCOMPARE(rig.device->writes(), QList<QByteArray>{live_off});
         QVERIFY(!rig.unit().streaming());
-    }
-
-    void stop_with_and_without_the_last_read()
-    {
-        for (bool immediately : {false, true}) {
-            worker_rig rig;
-            rig.start_logging();
-            log_capture log;
-            // Records sent before the unit heard the stop, hidden from this poll.
-            rig.inject([](sim_unit& unit, virtual_faults& faults) {
-                unit.faults().live_backlog = 3;
-                faults.rx_shown = 0;
-            });
-            rig.poll();
-            rig.inject([](sim_unit&, virtual_faults& faults) { faults.rx_shown = -1; });
-            rig.worker->stop_live_logging(immediately);
-            QCOMPARE(rig.stored(), immediately ? 0 : 1);
-            QVERIFY(log.has(QtDebugMsg, immediately ? "Stop logging immediately"
-                                                    : "Reading one more time before stopping logging"));
-            QVERIFY(log.has(QtDebugMsg, QString("Log messages left in queue: %1").arg(immediately ? 3 : 2)));
-            QCOMPARE(rig.device->writes(), QList<QByteArray>{live_off});
-            rig.poll();
-            QCOMPARE(rig.stored(), immediately ? 0 : 1); // purged
-        }
+        rig.poll();
+        QTEST(rig.stored(), "stored"); // the rest purged
     }
 
     void poll_failures()
@@ -133,24 +128,20 @@ private slots:
         log_capture log;
         rig.queue_records(2);
         rig.inject([](sim_unit&, virtual_faults& faults) { faults.fail(d2xx_call::read, FT_IO_ERROR); });
-        rig.poll();
-        QVERIFY(log.has(QtCriticalMsg, "Could not read from device"));
-        QCOMPARE(rig.stored(), 0);
-        rig.poll();
+        rig.poll(2);
         QCOMPARE(rig.stored(), 1);
-
         rig.inject([](sim_unit&, virtual_faults& faults) { faults.short_reads = 1; });
         rig.queue_records(1);
         rig.poll();
-        QVERIFY(log.has(QtCriticalMsg, "Did not read out the expected number of bytes: exp_bytes=70, read bytes=69"));
         QCOMPARE(rig.stored(), 1);
         QVERIFY(rig.worker->is_logging() && rig.worker->is_open());
-
         rig.inject([](sim_unit&, virtual_faults& faults) { faults.fail(d2xx_call::queue_status, FT_IO_ERROR); });
         rig.poll();
-        QVERIFY(log.has(QtCriticalMsg, "Cannot get queue status, disconnecting"));
-        QVERIFY(!rig.worker->is_open());
-        QVERIFY(!rig.worker->is_logging());
+        QVERIFY(!rig.worker->is_open() && !rig.worker->is_logging());
+        QCOMPARE(log.texts(QtCriticalMsg),
+                 (QStringList{"Could not read from device",
+                              "Did not read out the expected number of bytes: exp_bytes=70, read bytes=69",
+                              "Cannot get queue status, disconnecting"}));
     }
 };
 

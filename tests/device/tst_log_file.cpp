@@ -5,29 +5,17 @@
 
 namespace {
 
-QByteArray rows_of(const QList<rv8_frame>& frames)
-{
-    QString rows;
-    for (const rv8_frame& f : frames)
-        rows += f.to_row();
-    return rows.toLatin1();
-}
-
 // Writes past this many more bytes fail with "File too large", like a disk that fills up.
-class file_size_limit {
-public:
+struct file_size_limit {
+    rlimit saved;
     explicit file_size_limit(rlim_t bytes)
     {
         std::signal(SIGXFSZ, SIG_IGN);
         getrlimit(RLIMIT_FSIZE, &saved);
-        rlimit lowered = saved;
-        lowered.rlim_cur = bytes;
+        const rlimit lowered{bytes, saved.rlim_max};
         setrlimit(RLIMIT_FSIZE, &lowered);
     }
     ~file_size_limit() { setrlimit(RLIMIT_FSIZE, &saved); }
-
-private:
-    rlimit saved;
 };
 
 } // namespace
@@ -68,7 +56,9 @@ private slots:
         rig.queue_records(3);
         rig.poll(3);
         const QList<rv8_frame> written = firsts<rv8_frame>(ready);
-        const QByteArray text = heads + "\r\n" + rv8_frame::csv_header().toLatin1() + rows_of(written);
+        QByteArray text = heads + "\r\n" + rv8_frame::csv_header().toLatin1();
+        for (const rv8_frame& f : written)
+            text += f.to_row().toLatin1();
         QCOMPARE(read_all(path), text);
         rig.worker->enable_log_to_file(false);
         rig.queue_records(1);

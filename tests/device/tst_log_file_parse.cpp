@@ -12,19 +12,6 @@ QByteArray row(qint64 t, int v = 1)
     return QByteArray::number(t) + "," + QByteArray::number(v) + QByteArray(",0").repeated(30) + "\r\n";
 }
 
-QList<QByteArray> lines_of(const QByteArray& text, size_t block)
-{
-    QBuffer buffer;
-    buffer.setData(text);
-    buffer.open(QIODevice::ReadOnly);
-    log_line_reader reader(buffer, block);
-    QList<QByteArray> lines;
-    std::string_view line;
-    while (reader.next(line))
-        lines << QByteArray(line.data(), int(line.size()));
-    return lines;
-}
-
 } // namespace
 
 // Reading live-log files: sections, comments, file marks and rows the program did not write itself.
@@ -50,9 +37,16 @@ private slots:
         const QByteArray text(raw, int(sizeof raw) - 1);
         const QList<QByteArray> expected{"first line", "", "second", "a much longer third line than any block",
                                          "cut here", "last without end"};
-        for (size_t block : {size_t(1) << 20, size_t(7), size_t(1)})
-            QCOMPARE(lines_of(text, block), expected);
-        QCOMPARE(lines_of("", 7), QList<QByteArray>());
+        for (size_t block : {size_t(1) << 20, size_t(7), size_t(1)}) {
+            QBuffer buffer;
+            buffer.setData(text);
+            buffer.open(QIODevice::ReadOnly);
+            log_line_reader reader(buffer, block);
+            QList<QByteArray> lines;
+            for (std::string_view line; reader.next(line);)
+                lines << QByteArray(line.data(), int(line.size()));
+            QCOMPARE(lines, expected);
+        }
     }
 
     void rows_read_in_place_as_the_frame_would_read_them()
@@ -135,6 +129,10 @@ private slots:
         worker->parse_log_file(write(row(2000, 5)));
         QCOMPARE(firsts(), QList<unsigned int>{5});
         QCOMPARE(marks(), QList<unsigned int>{1});
+        QSignalSpy recalled(worker, &rv8_worker::recall_data_ready);
+        for (double x : {2004.9, 1010.0})
+            worker->recall_frame_at(QPointF(x, 12.0));
+        QCOMPARE(::firsts<rv8_frame>(recalled), (QList<rv8_frame>{rv8_frame(QString(row(2000, 5))), rv8_frame()}));
 
         log_capture log;
         QSignalSpy parsed(worker, &rv8_worker::parsed_log_file);

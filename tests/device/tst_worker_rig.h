@@ -54,7 +54,6 @@ struct worker_rig {
         worker->open();
         device->clear_writes();
     }
-    ~worker_rig() { worker.reset(); }
 
     static sim_config quiet()
     {
@@ -65,20 +64,11 @@ struct worker_rig {
     }
 
     sim_unit& unit() { return bench.unit(); }
-
     template <typename F>
     void inject(F&& f) { configure(device, std::forward<F>(f)); }
 
-    void queue_records(int n)
-    {
-        inject([n](sim_unit& u, virtual_faults&) { u.faults().live_backlog = n; });
-    }
-
-    void start_logging()
-    {
-        worker->start_live_logging();
-        device->clear_writes();
-    }
+    void queue_records(int n) { inject([n](sim_unit& u, virtual_faults&) { u.faults().live_backlog = n; }); }
+    void start_logging() { worker->start_live_logging(); device->clear_writes(); }
 
     void poll(int times = 1)
     {
@@ -87,7 +77,6 @@ struct worker_rig {
     }
 
     int stored() const { return worker->get_timestamps().size(); }
-
     QList<unsigned int> marks() const { return column(worker->get_file_marks()); }
 
     QList<rv8_frame> samples() const
