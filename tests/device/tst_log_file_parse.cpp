@@ -78,28 +78,28 @@ private slots:
 
     void files_data()
     {
+        using values = QList<unsigned int>;
         QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<QList<unsigned int>>("firsts");
-        QTest::addColumn<QList<unsigned int>>("marks");
+        QTest::addColumn<values>("firsts");
+        QTest::addColumn<values>("marks");
         QTest::addColumn<int>("main_mode"); // from the settings read back; -1: none read
         QTest::addColumn<QString>("message");
         const QByteArray settings = "[rv8_vars]\r\nints\\14\\Main%20mode=2\r\nints\\size=14\r\n";
         QTest::newRow("by hand") << "# by hand\r\n" + row(1000, 7) + row(1013, 8) + "\r\n# a note\r\n" + row(1026, 9)
-                                 << QList<unsigned int>{7, 8, 9} << QList<unsigned int>{1, 1, 1} << -1
-                                 << "Parsed file %1 with 3 lines.";
+                                 << values{7, 8, 9} << values{1, 1, 1} << -1 << "Parsed file %1 with 3 lines.";
         QTest::newRow("settings") << settings + "\r\n[rv8_log]\r\n# x\r\n" + rv8_frame::csv_header().toLatin1() +
                                          row(500, 1) + "# pit stop\r\n" + row(510, 2)
-                                  << QList<unsigned int>{1, 2} << QList<unsigned int>{1, 1} << 2 << "Parsed file %1 with 2 lines.";
+                                  << values{1, 2} << values{1, 1} << 2 << "Parsed file %1 with 2 lines.";
         // Without "[rv8_log]" the settings run to the end and no row is a sample.
-        QTest::newRow("settings only") << settings + row(1000) + row(1010) << QList<unsigned int>()
-                                       << QList<unsigned int>() << 2 << "Parsed file %1 with 0 lines.";
+        QTest::newRow("settings only") << settings + row(1000) + row(1010) << values() << values() << 2
+                                       << "Parsed file %1 with 0 lines.";
         // 60 ms before 1100 and 51 ms before 1221 break the stretch; 50 ms and going back do not.
         QTest::newRow("gaps") << row(1000) + row(1020) + row(1040) + row(1100) + row(1120) + row(1170) + row(1221) +
                                      row(1200) + row(1210)
-                              << QVector<unsigned int>(9, 1).toList() << QList<unsigned int>{1, 1, 0, 0, 1, 0, 0, 1, 1} << -1
+                              << values{1, 1, 1, 1, 1, 1, 1, 1, 1} << values{1, 1, 0, 0, 1, 0, 0, 1, 1} << -1
                               << "Parsed file %1 with 9 lines.";
-        QTest::newRow("bad row") << row(1000) + "1010,12,oops\r\n" + row(1020) << QList<unsigned int>{1, 0, 1}
-                                 << QList<unsigned int>{1, 0, 0} << -1 << "Could not parse line in log: 1010,12,oops";
+        QTest::newRow("bad row") << row(1000) + "1010,12,oops\r\n" + row(1020) << values{1, 0, 1} << values{1, 0, 0}
+                                 << -1 << "Could not parse line in log: 1010,12,oops";
     }
 
     void files()

@@ -46,21 +46,16 @@ struct worker_rig {
     std::shared_ptr<virtual_device> device;
     std::unique_ptr<rv8_worker> worker;
 
-    explicit worker_rig(sim_config config = quiet())
+    explicit worker_rig(double live_period_ms = 1e9)
     {
         register_model_meta_types();
+        sim_config config;
+        config.live_period_ms = live_period_ms;
+        config.flash_write_ms = 1;
         device = bench.add_unit("RV8A0001", config);
         worker.reset(new rv8_worker);
         worker->open();
         device->clear_writes();
-    }
-
-    static sim_config quiet()
-    {
-        sim_config config;
-        config.live_period_ms = 1e9;
-        config.flash_write_ms = 1;
-        return config;
     }
 
     sim_unit& unit() { return bench.unit(); }
