@@ -23,8 +23,7 @@ private slots:
         rig.worker->stop_live_logging();
         QCOMPARE(log.texts(QtWarningMsg),
                  (QStringList{"Cannot start logging, not open", "Can't stop logging, not connected"}));
-        QVERIFY(rig.device->writes().isEmpty());
-        QVERIFY(started.count() == 1 && stopped.count() == 1);
+        QVERIFY(rig.device->writes().isEmpty() && started.count() == 1 && stopped.count() == 1);
 
         // A refused start switches the stream off again.
         rig.worker->open();
@@ -52,13 +51,11 @@ private slots:
         rig.start_logging();
         log_capture log;
         QSignalSpy ready(rig.worker.get(), &rv8_worker::log_data_ready);
-        rig.inject([](sim_unit& unit, virtual_faults& faults) {
-            unit.faults().live_backlog = 3;
-            faults.rx_shown = 69;
-        });
+        rig.queue_records(3);
+        rig.show_bytes(69);
         rig.poll(2);
         QCOMPARE(rig.stored(), 0);
-        rig.inject([](sim_unit&, virtual_faults& faults) { faults.rx_shown = -1; });
+        rig.show_bytes(-1);
         rig.poll();
         QCOMPARE(rig.stored(), 1);
         rig.poll(3);
@@ -93,20 +90,17 @@ private slots:
         rig.start_logging();
         QSignalSpy stopped(rig.worker.get(), &rv8_worker::log_stopped);
         // Records sent before the unit heard the stop, hidden from the first poll.
-        rig.inject([bad_trailer](sim_unit& unit, virtual_faults& faults) {
-            unit.faults().bad_live_trailer = bad_trailer;
-            unit.faults().live_backlog = bad_trailer ? 2 : 3;
-            faults.rx_shown = 0;
-        });
+        rig.inject([bad_trailer](sim_unit& unit, virtual_faults&) { unit.faults().bad_live_trailer = bad_trailer; });
+        rig.queue_records(bad_trailer ? 2 : 3);
+        rig.show_bytes(0);
         rig.poll();
-        rig.inject([](sim_unit&, virtual_faults& faults) { faults.rx_shown = -1; });
+        rig.show_bytes(-1);
         log_capture log;
         how ? rig.worker->stop_live_logging(how == 2) : rig.poll();
         QTEST(log.texts().join(" | "), "messages");
         QTEST(rig.stored(), "stored");
         QCOMPARE(stopped.count(), 1);
         QCOMPARE(rig.device->writes(), QList<QByteArray>{live_off});
-        QVERIFY(!rig.unit().streaming());
         rig.poll();
         QTEST(rig.stored(), "stored"); // the rest purged
     }
@@ -123,8 +117,7 @@ private slots:
         rig.inject([](sim_unit&, virtual_faults& faults) { faults.short_reads = 1; });
         rig.queue_records(1);
         rig.poll();
-        QCOMPARE(rig.stored(), 1);
-        QVERIFY(rig.worker->is_logging() && rig.worker->is_open());
+        QVERIFY(rig.stored() == 1 && rig.worker->is_logging() && rig.worker->is_open());
         rig.inject([](sim_unit&, virtual_faults& faults) { faults.fail(d2xx_call::queue_status, FT_IO_ERROR); });
         rig.poll();
         QVERIFY(!rig.worker->is_open() && !rig.worker->is_logging());

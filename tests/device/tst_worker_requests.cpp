@@ -10,43 +10,40 @@ private slots:
     void overrides_data()
     {
         QTest::addColumn<int>("output");
-        QTest::addColumn<QByteArray>("set"); // duty 0x01F4; empty: nothing sent
-        QTest::addColumn<QByteArray>("reset");
-        QTest::newRow("AUX") << 0 << QByteArray("C301000201F435") << QByteArray("C308000102C8");
-        QTest::newRow("MAIN") << 1 << QByteArray("C302000201F436") << QByteArray("C308000101CB");
-        QTest::newRow("GPO1") << 2 << QByteArray("C304000201F430") << QByteArray("C308000103C9");
-        QTest::newRow("GPO2") << 3 << QByteArray("C306000201F432") << QByteArray("C308000104CE");
-        QTest::newRow("Wide Band") << 4 << QByteArray() << QByteArray();
-        QTest::newRow("AFR") << 5 << QByteArray() << QByteArray();
+        QTest::addColumn<QList<QByteArray>>("sent"); // for duty 0x01F4
+        const auto frames = [](const char* set, const char* reset) {
+            return QList<QByteArray>{QByteArray::fromHex(set), QByteArray::fromHex(reset)};
+        };
+        QTest::newRow("AUX") << 0 << frames("C301000201F435", "C308000102C8");
+        QTest::newRow("MAIN") << 1 << frames("C302000201F436", "C308000101CB");
+        QTest::newRow("GPO1") << 2 << frames("C304000201F430", "C308000103C9");
+        QTest::newRow("GPO2") << 3 << frames("C306000201F432", "C308000104CE");
+        QTest::newRow("Wide Band") << 4 << QList<QByteArray>();
+        QTest::newRow("AFR") << 5 << QList<QByteArray>();
     }
 
     void overrides()
     {
         QFETCH(int, output);
-        QFETCH(QByteArray, set);
-        QFETCH(QByteArray, reset);
         worker_rig rig;
         log_capture log;
         rig.worker->set_override(table_index(output), 0x01F4);
         rig.worker->reset_override(table_index(output));
-        QList<QByteArray> expected;
-        if (!set.isEmpty())
-            expected << QByteArray::fromHex(set) << QByteArray::fromHex(reset);
-        QCOMPARE(rig.device->writes(), expected);
+        QTEST(rig.device->writes(), "sent");
         QVERIFY(log.has(QtWarningMsg, "Override " + table_names[output] + " to 500"));
         QVERIFY(log.has(QtWarningMsg, "Reset override on " + table_names[output]));
-        QCOMPARE(log.count(QString("Case %1 Not handled").arg(output)), set.isEmpty() ? 2 : 0);
+        QCOMPARE(log.count(QString("Case %1 Not handled").arg(output)), output > 3 ? 2 : 0);
     }
 
     void transactions_pause_logging_and_resume_it_unless_an_override_failed()
     {
         worker_rig rig;
         rig.start_logging();
-        QSignalSpy started(rig.worker.get(), &rv8_worker::log_started);
-        QSignalSpy read(rig.worker.get(), &rv8_worker::read_data);
-        QSignalSpy wrote(rig.worker.get(), &rv8_worker::wrote_data);
+        rv8_worker* worker = rig.worker.get();
+        QSignalSpy started(worker, &rv8_worker::log_started), read(worker, &rv8_worker::read_data),
+            wrote(worker, &rv8_worker::wrote_data);
         rig.queue_records(2);
-        rig.worker->start_read();
+        worker->start_read();
         QCOMPARE(rig.stored(), 1); // the last read of the pause
         const QList<QByteArray> writes = rig.device->writes();
         QVERIFY(writes.size() == 1 + 10 + 1 && writes.first() == live_off && writes.last() == live_on);
@@ -55,25 +52,25 @@ private slots:
         QCOMPARE(rig.stored(), 2);
 
         rig.inject([](sim_unit& unit, virtual_faults&) { unit.faults().corrupt_table_checksum = 2; });
-        rig.worker->start_read();
+        worker->start_read();
         QCOMPARE(firsts<FT_STATUS>(read), (QList<FT_STATUS>{FT_OK, FT_IO_ERROR}));
         QVERIFY(read[1][1].value<QList<QByteArray>>().isEmpty() && read[1][2].value<QList<quint32>>().isEmpty() &&
                 read[1][3].value<QList<adc_trim>>().isEmpty());
-        rig.worker->add_field_to_var(quint32(0x22), int_pump_prime_delay);
+        worker->add_field_to_var(quint32(0x22), int_pump_prime_delay);
         rig.inject([](sim_unit& unit, virtual_faults&) { unit.faults().corrupt_headers = 6; });
-        rig.worker->start_write();
+        worker->start_write();
         QCOMPARE(firsts<FT_STATUS>(wrote), QList<FT_STATUS>{FT_IO_ERROR});
         QCOMPARE(started.count(), 3);
 
         rig.device->clear_writes();
-        rig.worker->set_override(tbl_main, 0x0200);
+        worker->set_override(tbl_main, 0x0200);
         QCOMPARE(rig.device->writes(), (QList<QByteArray>{live_off, QByteArray::fromHex("C30200020200C1"), live_on}));
         QCOMPARE(started.count(), 4);
         log_capture log;
         // Six: the reply to the stream-off frame of the pause takes the first.
         rig.inject([](sim_unit& unit, virtual_faults&) { unit.faults().corrupt_headers = 6; });
-        rig.worker->reset_override(tbl_main);
-        QVERIFY(log.has(QtCriticalMsg, "Cannot reset override for MAIN duty table") && !rig.worker->is_logging());
+        worker->reset_override(tbl_main);
+        QVERIFY(log.has(QtCriticalMsg, "Cannot reset override for MAIN duty table") && !worker->is_logging());
         QCOMPARE(started.count(), 4);
     }
 
@@ -91,9 +88,6 @@ private slots:
         rig.inject([](sim_unit& unit, virtual_faults&) { unit.faults().corrupt_headers = 2; });
         rig.worker->start_map_cal();
         QVERIFY(log.has(QtCriticalMsg, "Cannot read from device...") && !rig.worker->is_logging());
-        rig.worker->close();
-        rig.worker->start_map_cal();
-        QVERIFY(log.has(QtCriticalMsg, "Device not open..."));
         QCOMPARE(ready.count(), 1);
     }
 

@@ -6,15 +6,12 @@
 #include "tests/device/virtual_bench.h"
 #include "tests/support/log_capture.h"
 
-#include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtTest>
 
 inline QByteArray read_all(const QString& path)
 {
     QFile file(path);
-    file.open(QIODevice::ReadOnly);
-    return file.readAll();
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 inline QString write_file(const QString& path, const QByteArray& text)
@@ -63,6 +60,8 @@ struct worker_rig {
     void inject(F&& f) { configure(device, std::forward<F>(f)); }
 
     void queue_records(int n) { inject([n](sim_unit& u, virtual_faults&) { u.faults().live_backlog = n; }); }
+    // How many received bytes the driver admits to; -1: all.
+    void show_bytes(int n) { inject([n](sim_unit&, virtual_faults& faults) { faults.rx_shown = n; }); }
     void start_logging() { worker->start_live_logging(); device->clear_writes(); }
 
     void poll(int times = 1)

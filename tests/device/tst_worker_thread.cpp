@@ -4,8 +4,6 @@
 #include <QSemaphore>
 #include <QtTest>
 
-#include <tuple>
-
 // The worker in its own thread, as the window uses it.
 class tst_worker_thread : public QObject {
     Q_OBJECT
@@ -51,8 +49,7 @@ private slots:
         worker->start_map_cal();
         worker->close();
         worker->start_read(); // closed by now: fails
-        QVERIFY(!device->is_open());
-        QVERIFY(device->writes().isEmpty());
+        QVERIFY(!device->is_open() && device->writes().isEmpty());
         release.release();
         QTRY_COMPARE(order, (QStringList{"opened", "read", "calibration", "closed", "read"}));
 
