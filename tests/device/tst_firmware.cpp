@@ -7,10 +7,7 @@ using namespace wire;
 const QByteArray extended_address(":020000040000FA\r");
 using outcome = std::tuple<FT_STATUS, quint16, rv8_variant>;
 
-QString sample(const char* name)
-{
-    return qEnvironmentVariable("BRENNIX_TEST_DATA", QFileInfo(__FILE__).absolutePath() + "/../data") + "/" + name;
-}
+const QString samples = qEnvironmentVariable("BRENNIX_TEST_DATA", QFileInfo(__FILE__).path() + "/../data") + "/";
 
 // The ':' and '|' lines of an image as the unit must receive them.
 QList<QByteArray> sent_lines(const QByteArray& image)
@@ -50,9 +47,10 @@ private slots:
         QTest::addColumn<QList<QByteArray>>("sent");
         QTest::addColumn<QList<int>>("progress");
         QTest::addColumn<int>("version");
-        const QByteArray hex = read_all(sample("RV8_MAVO_0180.hex")), bar = read_all(sample("RV8_MAVO_0181.bnhex"));
-        QTest::newRow("hex") << sample("RV8_MAVO_0180.hex") << sent_lines(hex) << QList<int>{0, 40, 80, 100} << 0x0180;
-        QTest::newRow("bar") << sample("RV8_MAVO_0181.bnhex") << sent_lines(bar) << QList<int>{0, 40, 80, 100} << 0x0181;
+        const QString hex_file = samples + "RV8_MAVO_0180.hex", bar_file = samples + "RV8_MAVO_0181.bnhex";
+        const QByteArray hex = read_all(hex_file);
+        QTest::newRow("hex") << hex_file << sent_lines(hex) << QList<int>{0, 40, 80, 100} << 0x0180;
+        QTest::newRow("bar") << bar_file << sent_lines(read_all(bar_file)) << QList<int>{0, 40, 80, 100} << 0x0181;
 
         // Without its address record, with a comment, a blank line, a record padded past 63
         // characters and CRLF endings: 27 lines, the address record sent before the first record.
@@ -99,10 +97,8 @@ private slots:
         QTest::addColumn<QStringList>("messages");
         QTest::addColumn<QList<int>>("resets");
         QTest::addColumn<QList<int>>("progress");
-        QTest::newRow("refused line") << true
-                                      << QStringList{"Second byte was not ACK: 0x15",
-                                                     "Programming failed! Reset the board, check connections/power, "
-                                                     "and try again."}
+        const QString failed = "Programming failed! Reset the board, check connections/power, and try again.";
+        QTest::newRow("refused line") << true << QStringList{"Second byte was not ACK: 0x15", failed}
                                       << QList<int>{50, 100} << QList<int>{0};
         QTest::newRow("no restart") << false << QStringList{"Could not reset properly, no data from device: 0"}
                                     << QList<int>{50} << QList<int>();
@@ -122,7 +118,7 @@ private slots:
             done(worker, &rv8_worker::fw_programmed);
         worker->set_rw_debug(true);
         log_capture log;
-        worker->start_fw_program(sample("RV8_MAVO_0180.hex"));
+        worker->start_fw_program(samples + "RV8_MAVO_0180.hex");
         QCOMPARE(outcomes(done), QList<outcome>{outcome(FT_IO_ERROR, 0, variant_rv8_s)});
         for (const QString& m : messages)
             QVERIFY2(log.has(QtCriticalMsg, m), qPrintable(m));
@@ -133,9 +129,10 @@ private slots:
 
         rig.device->clear_writes();
         rig.inject([](sim_unit& unit, virtual_faults&) { unit.faults() = sim_faults(); });
-        worker->start_fw_program(sample("RV8_MAVO_0180.hex"));
+        worker->start_fw_program(samples + "RV8_MAVO_0180.hex");
         const QStringList texts = log.texts(); // tracing is back after the failure
-        QVERIFY(texts.indexOf(refuse ? "write 0xc3050001b671" : "write 0xc3050001c007", texts.indexOf(messages.last())) > 0);
+        const QString traced = "write 0xc3050001" + QString(refuse ? "b671" : "c007");
+        QVERIFY(texts.indexOf(traced, texts.indexOf(messages.last())) > 0);
         QCOMPARE(log.count("Alread in bootloader mode"), refuse ? 1 : 0);
         QCOMPARE(outcomes(done).value(1), outcome(FT_OK, 0x0180, variant_rv8_sx));
         QCOMPARE(rig.device->writes().first(), QByteArray(refuse ? "\r" : live_off));
@@ -152,7 +149,7 @@ private slots:
         QVERIFY(log.has(QtCriticalMsg, "Unable to open file " + missing + " : No such file or directory"));
         QVERIFY(rig.device->writes().isEmpty());
         rig.worker->close();
-        QCOMPARE(rig.worker->program_fw(sample("RV8_MAVO_0180.hex")), FT_STATUS(FT_DEVICE_NOT_OPENED));
+        QCOMPARE(rig.worker->program_fw(samples + "RV8_MAVO_0180.hex"), FT_STATUS(FT_DEVICE_NOT_OPENED));
     }
 };
 

@@ -94,11 +94,10 @@ private slots:
         rig.worker->set_log_file(path);
         rig.worker->enable_log_to_file(true);
         const int before = read_all(path).size();
-        {
-            file_size_limit limit(rlim_t(before) + 10);
-            rig.queue_records(2);
-            rig.poll();
-        }
+        rig.queue_records(2);
+        auto limit = std::make_unique<file_size_limit>(rlim_t(before) + 10);
+        rig.poll();
+        limit.reset();
         QVERIFY(log.has(QtCriticalMsg, "Could not write to live log file: " + path + " File too large"));
         rig.poll();
         QCOMPARE(rig.marks(), (QList<unsigned int>{0, 0, 0}));

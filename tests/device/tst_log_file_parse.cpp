@@ -18,7 +18,7 @@ QByteArray row(qint64 t, int v = 1)
 class tst_log_file_parse : public QObject {
     Q_OBJECT
 
-    rv8_worker* worker = nullptr;
+    std::unique_ptr<rv8_worker> worker;
     QTemporaryDir dir;
 
     QString write(const QByteArray& text) { return write_file(dir.filePath("log.bnlog"), text); }
@@ -27,8 +27,7 @@ class tst_log_file_parse : public QObject {
 
 private slots:
     void initTestCase() { register_model_meta_types(); }
-    void init() { worker = new rv8_worker; }
-    void cleanup() { delete worker; }
+    void init() { worker.reset(new rv8_worker); }
 
     void lines_come_whole_across_blocks()
     {
@@ -106,8 +105,8 @@ private slots:
     {
         QFETCH(QByteArray, text);
         QFETCH(int, main_mode);
-        QSignalSpy read(worker, &rv8_worker::read_file);
-        QSignalSpy parsed(worker, &rv8_worker::parsed_log_file);
+        QSignalSpy read(worker.get(), &rv8_worker::read_file);
+        QSignalSpy parsed(worker.get(), &rv8_worker::parsed_log_file);
         log_capture log;
         const QString path = write(text);
         worker->parse_log_file(path);
@@ -129,17 +128,16 @@ private slots:
         worker->parse_log_file(write(row(2000, 5)));
         QCOMPARE(firsts(), QList<unsigned int>{5});
         QCOMPARE(marks(), QList<unsigned int>{1});
-        QSignalSpy recalled(worker, &rv8_worker::recall_data_ready);
+        QSignalSpy recalled(worker.get(), &rv8_worker::recall_data_ready);
         for (double x : {2004.9, 1010.0})
             worker->recall_frame_at(QPointF(x, 12.0));
         QCOMPARE(::firsts<rv8_frame>(recalled), (QList<rv8_frame>{rv8_frame(QString(row(2000, 5))), rv8_frame()}));
 
         log_capture log;
-        QSignalSpy parsed(worker, &rv8_worker::parsed_log_file);
+        QSignalSpy parsed(worker.get(), &rv8_worker::parsed_log_file);
         const QString missing = dir.filePath("missing.bnlog");
         worker->parse_log_file(missing);
-        QVERIFY(log.has(QtCriticalMsg, "Could not open file for reading: " + missing));
-        QCOMPARE(parsed.count(), 0);
+        QVERIFY(log.has(QtCriticalMsg, "Could not open file for reading: " + missing) && parsed.isEmpty());
         QCOMPARE(firsts(), QList<unsigned int>{5});
     }
 };

@@ -6,6 +6,7 @@
 #include "tests/device/virtual_bench.h"
 #include "tests/support/log_capture.h"
 
+#include <QTemporaryDir>
 #include <QtTest>
 
 inline QByteArray read_all(const QString& path)
