@@ -5,17 +5,15 @@
 
 #include <QByteArray>
 #include <chrono>
+#include <numeric>
 
 inline QByteArray hex(const char* text) { return QByteArray::fromHex(text); }
 inline int word(const QByteArray& b, int offset) { return quint8(b[offset]) << 8 | quint8(b[offset + 1]); }
 inline QByteArray patched(QByteArray b, int at, const QByteArray& p) { return b.replace(at, p.size(), p); }
 
-inline quint8 xor_of(const QByteArray& bytes, int from, int to)
+inline quint8 xor_of(const QByteArray& b, int from, int to)
 {
-    quint8 x = 0;
-    for (int i = from; i < to; ++i)
-        x ^= quint8(bytes[i]);
-    return x;
+    return std::accumulate(b.begin() + from, b.begin() + to, quint8(0), [](quint8 x, char c) { return quint8(x ^ c); });
 }
 
 // A request frame built the long way round, so a mistake in the unit's reader is not mirrored here.
@@ -30,11 +28,10 @@ inline QByteArray command(quint8 code) { return request(0x05, QByteArray(1, char
 // bytes after the last whole record stay as they are.
 inline QByteArray trailers(const QByteArray& stream)
 {
-    QByteArray out;
-    int i = 0;
-    for (; i + 70 <= stream.size(); i += 70)
-        out += stream.mid(i + 68, 2);
-    return out + stream.mid(i);
+    QByteArray out, rest = stream;
+    for (; rest.size() >= 70; rest.remove(0, 70))
+        out += rest.mid(68, 2);
+    return out + rest;
 }
 
 struct sim_bench {
