@@ -27,28 +27,38 @@ double expected_rpm(qint64 t)
     return double(quint16(t * 3 + rv8_log::e_rpm));
 }
 
-// Reads samples while f runs on another thread; counts those not matching their time stamp.
-template <typename F>
-int torn_reads(time_data<unsigned int>& series, F&& f)
+// Runs write on another thread and counts the times bad() holds meanwhile.
+template <typename W, typename R>
+int count_during(W&& write, R&& bad)
 {
     std::atomic<bool> done{false};
     std::thread writer([&] {
-        f();
+        write();
         done = true;
     });
-    int bad = 0;
-    do {
+    int count = 0;
+    do
+        count += bad();
+    while (!done);
+    writer.join();
+    return count;
+}
+
+// Samples not matching their time stamp, read while f appends or clears.
+template <typename F>
+int torn_reads(time_data<unsigned int>& series, F&& f)
+{
+    return count_during(f, [&series] {
         const size_t count = series.size();
+        int bad = 0;
         // The newest sample is the one an append may be half-way through.
         for (size_t i : {count - 1, count, count / 2}) {
             const QPointF p = series.sample(i);
             // A sample cleared meanwhile answers with the empty point, never with garbage.
-            if (p != QPointF() && p.y() != expected_rpm(qint64(p.x())))
-                ++bad;
+            bad += p != QPointF() && p.y() != expected_rpm(qint64(p.x()));
         }
-    } while (!done);
-    writer.join();
-    return bad;
+        return bad;
+    });
 }
 
 // Frames first to first + n - 1, frame i taken at time_of(i).
@@ -59,14 +69,6 @@ std::vector<rv8_frame> frames_of(int first, int n, T&& time_of)
     for (int i = first; i < first + n; ++i)
         frames.push_back(frame_at(time_of(i)));
     return frames;
-}
-
-QList<unsigned int> all_of(const tsafe_qvector<unsigned int>& v)
-{
-    QList<unsigned int> out;
-    for (int i = 0; i < v.size(); ++i)
-        out << v.value(i);
-    return out;
 }
 
 }  // namespace
@@ -186,7 +188,8 @@ private slots:
             QCOMPARE(log.size(), 6);
             QCOMPARE(marks.size(), 6);
         }
-        QCOMPARE(all_of(marks), (QList<unsigned int>{0, 1, 0, 0, 0, 0, 1}));
+        for (int i = 0; i < 7; ++i)
+            QCOMPARE(marks.value(i, 9), (std::array<unsigned int, 7>{0, 1, 0, 0, 0, 0, 1}[size_t(i)]));
         QCOMPARE(log.size(), 7);
         QVERIFY(log.at(3) == frame_at(3) && log.at(6) == frame_at(6));
     }
@@ -206,10 +209,8 @@ private slots:
         // The moment inside an append when the time stamp is stored and the value is not yet.
         tsafe_qvector<qint64> stamps;
         tsafe_qvector<unsigned int> values;
-        for (qint64 t : {10, 20, 30})
-            stamps.append(t);
-        for (unsigned int v : {1u, 2u})
-            values.append(v);
+        stamps.append_each(3, [](int i) { return qint64(10 + 10 * i); });
+        values.append_each(2, [](int i) { return unsigned(1 + i); });
         time_data<unsigned int> partial(&stamps, &values, 0, 10);
         QCOMPARE(partial.size(), size_t(2));
         QCOMPARE(partial.sample(2), QPointF(20.0, 2.0));
@@ -246,19 +247,15 @@ private slots:
     {
         rv8_log log;
         const tsafe_qvector<unsigned int>& first_column = log.const_data(rv8_log::e_batt_adc);
-        int ahead = 0;
-        std::atomic<bool> done{false};
-        std::thread writer([&] {
-            for (int b = 0; b < 40; ++b)
-                log.append(frames_of(b * 2500, 2500, [](int i) { return qint64(i); }));
-            done = true;
-        });
-        while (!done) {
-            const int column = first_column.size();
-            ahead += column > log.const_timestamps().size();
-        }
-        writer.join();
-        QCOMPARE(ahead, 0);
+        QCOMPARE(count_during([&log] {
+                     for (int b = 0; b < 40; ++b)
+                         log.append(frames_of(b * 2500, 2500, [](int i) { return qint64(i); }));
+                 },
+                 [&] {
+                     const int column = first_column.size();  // read before the stamps
+                     return column > log.const_timestamps().size();
+                 }),
+                 0);
         QCOMPARE(first_column.size(), 100000);
         QVERIFY(log.last() == frame_at(99999));
     }

@@ -9,54 +9,34 @@ class tst_ids : public QObject {
     Q_OBJECT
 
 private slots:
-    void names_exact_data()
-    {
-        QTest::addColumn<QStringList>("names");
-        QTest::addColumn<QStringList>("expected");
-        QTest::newRow("tables") << table_names << QStringList{
-            "AUX duty table", "MAIN duty table", "GPO1 duty table", "GPO2 duty table", "Wide Band duty table",
-            "Air Fuel Ratio table", "LAST"};
-        QTest::newRow("ints") << int_names << QStringList{
-            "RPM scaler", "pump prime delay", "boost step", "battery value", "MAP value", "Wide Band value",
-            "AUX current", "MAIN current", "SPARE ADC", "MAIN pulse width", "PID parameters", "GPI1 state",
-            "GPI2 state", "Main mode", "AUX mode", "GPO1 mode", "GPO2 mode", "GPI1 mode", "GPI1 request", "GPI2 mode",
-            "GPI2 request", "Base Slope", "Base Intercept", "Base Atmospheric", "Active Slope", "Active Intercept",
-            "Active Atmospheric", "Active Deadband", "Variant", "Min Boost", "Max Boost", "Min ANA Input",
-            "Max ANA Input", "Min ANB Input", "Max ANB Input", "GPI1 act delay", "GPI1 deact delay", "GPI2 act delay",
-            "GPI2 deact delay", "Brennix Version", "RV8 FW Version", "LAST"};
-        QTest::newRow("trims") << trim_names << QStringList{
-            "battery trim", "MAP trim", "AUX current trim", "MAIN current trim", "Wide Band current trim",
-            "spare trim", "LAST"};
-    }
     void names_exact()
     {
-        QFETCH(QStringList, names);
-        QFETCH(QStringList, expected);
-        QCOMPARE(names, expected);
+        QCOMPARE(table_names, QStringList({"AUX duty table", "MAIN duty table", "GPO1 duty table", "GPO2 duty table",
+                                           "Wide Band duty table", "Air Fuel Ratio table", "LAST"}));
+        QCOMPARE(int_names,
+                 QStringList({"RPM scaler", "pump prime delay", "boost step", "battery value", "MAP value",
+                              "Wide Band value", "AUX current", "MAIN current", "SPARE ADC", "MAIN pulse width",
+                              "PID parameters", "GPI1 state", "GPI2 state", "Main mode", "AUX mode", "GPO1 mode",
+                              "GPO2 mode", "GPI1 mode", "GPI1 request", "GPI2 mode", "GPI2 request", "Base Slope",
+                              "Base Intercept", "Base Atmospheric", "Active Slope", "Active Intercept",
+                              "Active Atmospheric", "Active Deadband", "Variant", "Min Boost", "Max Boost",
+                              "Min ANA Input", "Max ANA Input", "Min ANB Input", "Max ANB Input", "GPI1 act delay",
+                              "GPI1 deact delay", "GPI2 act delay", "GPI2 deact delay", "Brennix Version",
+                              "RV8 FW Version", "LAST"}));
+        QCOMPARE(trim_names, QStringList({"battery trim", "MAP trim", "AUX current trim", "MAIN current trim",
+                                          "Wide Band current trim", "spare trim", "LAST"}));
     }
 
-    void vertical_source_data()
-    {
-        QTest::addColumn<int>("index");
-        QTest::addColumn<int>("code");
-        QTest::newRow("MAP") << 0 << 0xA1;
-        QTest::newRow("analog A") << 1 << 0xA2;
-        QTest::newRow("analog B") << 2 << 0xA3;
-        QTest::newRow("no selector entry") << 3 << 0xA4;
-    }
+    // MAP, analog A, analog B, and 0xA4 for the source the selector has no entry for.
     void vertical_source()
     {
-        QFETCH(int, index);
-        QFETCH(int, code);
         log_capture log;
-        QCOMPARE(int(encode_vertical_source(index)), code);
-        QCOMPARE(decode_vertical_source(quint8(code)), index);
+        for (int index = 0; index < 4; ++index) {
+            const int code = std::array<int, 4>{0xA1, 0xA2, 0xA3, 0xA4}[size_t(index)];
+            QCOMPARE(int(encode_vertical_source(index)), code);
+            QCOMPARE(decode_vertical_source(quint8(code)), index);
+        }
         QVERIFY(log.entries().isEmpty());
-    }
-
-    void vertical_source_refused()
-    {
-        log_capture log;
         QCOMPARE(int(encode_vertical_source(4)), 0);
         QCOMPARE(int(encode_vertical_source(-1)), 0);
         for (int code : {0xA0, 0xA5, 0xB1, 0x00})
