@@ -13,6 +13,7 @@
 #include <numeric>
 #include <poll.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 struct pty_pair {
@@ -26,12 +27,7 @@ struct pty_pair {
             slave = QString::fromLocal8Bit(::ptsname(master));
     }
     ~pty_pair() { hang_up(); }
-    void hang_up()
-    {
-        if (master >= 0)
-            ::close(master);
-        master = -1;
-    }
+    void hang_up() { ::close(std::exchange(master, -1)); }
     void send(const QByteArray& bytes) const
     {
         QCOMPARE(::write(master, bytes.constData(), size_t(bytes.size())), ssize_t(bytes.size()));
@@ -54,173 +50,133 @@ char port_serial[] = "RV8PTY01";
 class tst_serial_port : public QObject {
     Q_OBJECT
 
-private slots:
-    void init();
-    void cleanup();
-    void listed_while_its_path_exists_and_opened_once();
-    void bytes_pass_unaltered_both_ways();
-    void purge_discards_stale_bytes();
-    void partial_record_stays_queued_until_complete();
-    void latency_timer_data();
-    void latency_timer();
-    void hung_up_port_fails_every_call();
-
-private:
-    DWORD queued();
-    QByteArray read(DWORD length);
-
     std::unique_ptr<pty_pair> pty;
     std::unique_ptr<serial_provider> provider;
     std::unique_ptr<QTemporaryDir> sysfs;
     FT_HANDLE handle = nullptr;
-};
 
-void tst_serial_port::init()
-{
-    pty = std::make_unique<pty_pair>();
-    sysfs = std::make_unique<QTemporaryDir>();
-    provider = std::make_unique<serial_provider>(false, sysfs->path());
-    provider->add_port(pty->slave, QStringLiteral("KIRRA 3"), QStringLiteral("RV8PTY01"));
-    d2xx_registry::instance().add_provider(provider.get());
-    DWORD count = 0;
-    QCOMPARE(FT_CreateDeviceInfoList(&count), FT_OK);
-    QCOMPARE(FT_OpenEx(port_serial, FT_OPEN_BY_SERIAL_NUMBER, &handle), FT_OK);
-    QCOMPARE(FT_SetTimeouts(handle, 200, 200), FT_OK);
-}
+    DWORD queued()
+    {
+        DWORD rx = 99;
+        return FT_GetQueueStatus(handle, &rx) == FT_OK ? rx : 99;
+    }
+    QByteArray read(DWORD length)
+    {
+        QByteArray in(int(length), '\0');
+        DWORD received = 0;
+        return FT_Read(handle, in.data(), length, &received) == FT_OK ? in.left(int(received)) : "failed";
+    }
 
-void tst_serial_port::cleanup()
-{
-    if (handle)
+private slots:
+    void init()
+    {
+        pty = std::make_unique<pty_pair>();
+        sysfs = std::make_unique<QTemporaryDir>();
+        provider = std::make_unique<serial_provider>(false, sysfs->path());
+        provider->add_port(pty->slave, QStringLiteral("KIRRA 3"), QStringLiteral("RV8PTY01"));
+        d2xx_registry::instance().add_provider(provider.get());
+        DWORD count = 0;
+        QCOMPARE(FT_CreateDeviceInfoList(&count), FT_OK);
+        QCOMPARE(FT_OpenEx(port_serial, FT_OPEN_BY_SERIAL_NUMBER, &handle), FT_OK);
+        QCOMPARE(FT_SetTimeouts(handle, 200, 200), FT_OK);
+    }
+
+    void cleanup()
+    {
+        if (handle)
+            QCOMPARE(FT_Close(handle), FT_OK);
+        handle = nullptr;
+        d2xx_registry::instance().remove_provider(provider.get());
+        provider.reset();
+        pty.reset();
+    }
+
+    void listed_while_its_path_exists_and_opened_once()
+    {
+        provider->add_port(QStringLiteral("/dev/no-such-tty"), QStringLiteral("KIRRA 3"), QStringLiteral("GONE0001"));
+        DWORD count = 0;
+        QCOMPARE(FT_CreateDeviceInfoList(&count), FT_OK);
+        QCOMPARE(count, DWORD(1));
+        FT_HANDLE second = nullptr;
+        char other[] = "GONE0001";
+        QCOMPARE(FT_OpenEx(other, FT_OPEN_BY_SERIAL_NUMBER, &second), FT_DEVICE_NOT_FOUND);
+        QVERIFY(!second);
+        QCOMPARE(FT_OpenEx(port_serial, FT_OPEN_BY_SERIAL_NUMBER, &second), FT_DEVICE_NOT_OPENED);
         QCOMPARE(FT_Close(handle), FT_OK);
-    handle = nullptr;
-    d2xx_registry::instance().remove_provider(provider.get());
-    provider.reset();
-    pty.reset();
-}
+        QCOMPARE(FT_OpenEx(port_serial, FT_OPEN_BY_SERIAL_NUMBER, &handle), FT_OK);
+    }
 
-DWORD tst_serial_port::queued()
-{
-    DWORD rx = 99;
-    return FT_GetQueueStatus(handle, &rx) == FT_OK ? rx : 99;
-}
+    void bytes_pass_unaltered_both_ways()
+    {
+        // Every byte value, which a cooked tty would translate, swallow or turn into signals.
+        QByteArray all(256, '\0');
+        std::iota(all.begin(), all.end(), char(0));
+        DWORD count = 0;
+        QCOMPARE(FT_Write(handle, all.data(), DWORD(all.size()), &count), FT_OK);
+        QCOMPARE(count, DWORD(256));
+        QCOMPARE(pty->receive(256), all);
+        pty->send(all);
+        QCOMPARE(read(256), all);
+    }
 
-QByteArray tst_serial_port::read(DWORD length)
-{
-    QByteArray in(int(length), '\0');
-    DWORD received = 0;
-    return FT_Read(handle, in.data(), length, &received) == FT_OK ? in.left(int(received)) : "failed";
-}
+    void purge_discards_stale_bytes()
+    {
+        pty->send(QByteArray(100, char(0xAA)));
+        // The pty hands bytes over asynchronously; wait for them without timing anything.
+        QTRY_COMPARE(queued(), DWORD(100));
+        QCOMPARE(FT_Purge(handle, FT_PURGE_TX), FT_OK);
+        QCOMPARE(queued(), DWORD(100));
+        QCOMPARE(FT_Purge(handle, FT_PURGE_RX | FT_PURGE_TX), FT_OK);
+        QCOMPARE(queued(), DWORD(0));
+        pty->send(QByteArray::fromHex("3c05fa"));
+        QCOMPARE(read(3), QByteArray::fromHex("3c05fa"));
+    }
 
-void tst_serial_port::listed_while_its_path_exists_and_opened_once()
-{
-    provider->add_port(QStringLiteral("/dev/no-such-tty"), QStringLiteral("KIRRA 3"), QStringLiteral("GONE0001"));
-    DWORD count = 0;
-    QCOMPARE(FT_CreateDeviceInfoList(&count), FT_OK);
-    QCOMPARE(count, DWORD(1));
-    FT_DEVICE_LIST_INFO_NODE node[2] {};
-    QCOMPARE(FT_GetDeviceInfoList(node, &count), FT_OK);
-    QCOMPARE(QByteArray(node[0].Description), QByteArray("KIRRA 3"));
-    QCOMPARE(QByteArray(node[0].SerialNumber), QByteArray("RV8PTY01"));
+    void partial_record_stays_queued_until_complete()
+    {
+        QByteArray record(70, '\0');
+        std::iota(record.begin(), record.end(), char(1));
+        pty->send(record.left(30));
+        QTRY_COMPARE(queued(), DWORD(30));
+        QCOMPARE(read(20), record.left(20));
+        QCOMPARE(queued(), DWORD(10));
+        // Asking for more than is there: the time-out ends the read with what came.
+        QCOMPARE(read(70), record.mid(20, 10));
+        pty->send(record);
+        QCOMPARE(read(70), record);
+    }
 
-    FT_HANDLE second = nullptr;
-    char other[] = "RV8PTY99";
-    QCOMPARE(FT_OpenEx(other, FT_OPEN_BY_SERIAL_NUMBER, &second), FT_DEVICE_NOT_FOUND);
-    QVERIFY(!second);
-    QCOMPARE(FT_OpenEx(port_serial, FT_OPEN_BY_SERIAL_NUMBER, &second), FT_DEVICE_NOT_OPENED);
-    QCOMPARE(FT_Close(handle), FT_OK);
-    QCOMPARE(FT_OpenEx(port_serial, FT_OPEN_BY_SERIAL_NUMBER, &handle), FT_OK);
-}
+    void unwritable_latency_timer_warns_once_and_still_opens()
+    {
+        const QString timer = QStringLiteral("%1/%2/latency_timer").arg(sysfs->path(), QFileInfo(pty->slave).fileName());
+        QCOMPARE(FT_Close(handle), FT_OK);
+        // A directory in the file's place cannot be written even by root.
+        QVERIFY(QDir().mkpath(timer));
+        log_capture log;
+        QCOMPARE(FT_OpenEx(port_serial, FT_OPEN_BY_SERIAL_NUMBER, &handle), FT_OK);
+        QCOMPARE(FT_SetLatencyTimer(handle, 2), FT_OK);
+        QCOMPARE(FT_SetLatencyTimer(handle, 2), FT_OK);
+        const QString warning = "Cannot set the latency timer of %1 (%2: Is a directory), replies will come slower";
+        QCOMPARE(log.texts(QtWarningMsg), QStringList{warning.arg(pty->slave, timer)});
+    }
 
-void tst_serial_port::bytes_pass_unaltered_both_ways()
-{
-    // Every byte value, which a cooked tty would translate, swallow or turn into signals.
-    QByteArray all(256, '\0');
-    std::iota(all.begin(), all.end(), char(0));
-    DWORD count = 0;
-    QCOMPARE(FT_Write(handle, all.data(), DWORD(all.size()), &count), FT_OK);
-    QCOMPARE(count, DWORD(256));
-    QCOMPARE(pty->receive(256), all);
-    pty->send(all);
-    QCOMPARE(read(256), all);
-}
-
-void tst_serial_port::purge_discards_stale_bytes()
-{
-    pty->send(QByteArray(100, char(0xAA)));
-    // The pty hands bytes over asynchronously; wait for them without timing anything.
-    QTRY_COMPARE(queued(), DWORD(100));
-    DWORD rx = 0, tx = 99, events = 99;
-    QCOMPARE(FT_GetStatus(handle, &rx, &tx, &events), FT_OK);
-    QCOMPARE(QList<DWORD>({rx, tx, events}), QList<DWORD>({100, 0, 0}));
-    QCOMPARE(FT_Purge(handle, FT_PURGE_TX), FT_OK);
-    QCOMPARE(queued(), DWORD(100));
-    QCOMPARE(FT_Purge(handle, FT_PURGE_RX | FT_PURGE_TX), FT_OK);
-    QCOMPARE(queued(), DWORD(0));
-    pty->send(QByteArray::fromHex("3c05fa"));
-    QCOMPARE(read(3), QByteArray::fromHex("3c05fa"));
-}
-
-void tst_serial_port::partial_record_stays_queued_until_complete()
-{
-    QByteArray record(70, '\0');
-    std::iota(record.begin(), record.end(), char(1));
-    pty->send(record.left(30));
-    QTRY_COMPARE(queued(), DWORD(30));
-    QCOMPARE(read(20), record.left(20));
-    QCOMPARE(queued(), DWORD(10));
-    // Asking for more than is there: the time-out ends the read with what came.
-    QCOMPARE(read(70), record.mid(20, 10));
-    pty->send(record);
-    QCOMPARE(read(70), record);
-}
-
-void tst_serial_port::latency_timer_data()
-{
-    QTest::addColumn<bool>("writable");
-    QTest::newRow("written") << true;
-    QTest::newRow("unwritable") << false;
-}
-
-void tst_serial_port::latency_timer()
-{
-    QFETCH(bool, writable);
-    const QString timer = QStringLiteral("%1/%2/latency_timer").arg(sysfs->path(), QFileInfo(pty->slave).fileName());
-    QFile file(timer);
-    QCOMPARE(FT_Close(handle), FT_OK);
-    // A directory in the file's place cannot be written even by root.
-    QVERIFY(QDir().mkpath(writable ? QFileInfo(timer).path() : timer));
-    QVERIFY(!writable || (file.open(QIODevice::WriteOnly) && file.write("16\n") == 3));
-    file.close();
-
-    log_capture log;
-    QCOMPARE(FT_OpenEx(port_serial, FT_OPEN_BY_SERIAL_NUMBER, &handle), FT_OK);
-    QCOMPARE(FT_SetLatencyTimer(handle, 2), FT_OK);
-    QCOMPARE(FT_SetLatencyTimer(handle, 2), FT_OK);
-    const QString warning = QStringLiteral("Cannot set the latency timer of %1 (%2: Is a directory), "
-                                           "replies will come slower").arg(pty->slave, timer);
-    QCOMPARE(log.texts(QtWarningMsg), writable ? QStringList() : QStringList {warning});
-    QVERIFY(!writable || (file.open(QIODevice::ReadOnly) && file.readAll() == "2\n"));
-}
-
-void tst_serial_port::hung_up_port_fails_every_call()
-{
-    QCOMPARE(FT_SetTimeouts(handle, 1000, 1000), FT_OK);
-    pty->send(QByteArray::fromHex("3c05"));
-    pty->hang_up();
-
-    DWORD rx = 0, tx = 0, events = 0, count = 0;
-    QByteArray buffer(70, '\0');
-    QCOMPARE(FT_Read(handle, buffer.data(), 70, &count), FT_IO_ERROR);
-    QCOMPARE(FT_GetQueueStatus(handle, &rx), FT_IO_ERROR);
-    QCOMPARE(FT_GetStatus(handle, &rx, &tx, &events), FT_IO_ERROR);
-    QCOMPARE(FT_Purge(handle, FT_PURGE_RX | FT_PURGE_TX), FT_IO_ERROR);
-    QCOMPARE(FT_Write(handle, buffer.data(), 6, &count), FT_IO_ERROR);
-    QCOMPARE(count, DWORD(0));
-    QCOMPARE(FT_ResetDevice(handle), FT_IO_ERROR);
-    QCOMPARE(FT_Close(handle), FT_OK);
-    QCOMPARE(FT_GetQueueStatus(handle, &rx), FT_INVALID_HANDLE);
-    handle = nullptr;
-}
+    void hung_up_port_fails_every_call()
+    {
+        QCOMPARE(FT_SetTimeouts(handle, 1000, 1000), FT_OK);
+        pty->send(QByteArray::fromHex("3c05"));
+        pty->hang_up();
+        DWORD rx = 0, tx = 0, events = 0, count = 0;
+        QByteArray buffer(70, '\0');
+        const QList<FT_STATUS> statuses{FT_Read(handle, buffer.data(), 70, &count), FT_GetQueueStatus(handle, &rx),
+                                        FT_GetStatus(handle, &rx, &tx, &events), FT_Purge(handle, FT_PURGE_RX | FT_PURGE_TX),
+                                        FT_Write(handle, buffer.data(), 6, &count), FT_ResetDevice(handle)};
+        QCOMPARE(statuses, QVector<FT_STATUS>(6, FT_IO_ERROR).toList());
+        QCOMPARE(count, DWORD(0));
+        QCOMPARE(FT_Close(handle), FT_OK);
+        QCOMPARE(FT_GetQueueStatus(handle, &rx), FT_INVALID_HANDLE);
+        handle = nullptr;
+    }
+};
 
 QTEST_GUILESS_MAIN(tst_serial_port)
 #include "tst_serial_port.moc"
