@@ -32,17 +32,8 @@ private slots:
         rig.inject([](sim_unit& unit, virtual_faults&) { unit.faults().corrupt_headers = 5; });
         rig.worker->start_live_logging();
         QCOMPARE(rig.device->writes(), QVector<QByteArray>(5, live_on).toList() << live_off);
-        QVERIFY(log.has(QtCriticalMsg, "Could not start logging"));
-        QVERIFY(started.count() == 1 && stopped.count() == 1 && !rig.worker->is_logging());
-    }
-
-    void a_unit_at_full_speed_starts_cleanly()
-    {
-        worker_rig rig(0); // a record whenever the host looks
-        rig.worker->start_live_logging();
-        QCOMPARE(rig.device->writes(), QList<QByteArray>{live_on}); // the reply came first: no retry
-        rig.poll(2);
-        QCOMPARE(rig.stored(), 2);
+        QVERIFY(log.has(QtCriticalMsg, "Could not start logging") && !rig.worker->is_logging());
+        QVERIFY(started.count() == 1 && stopped.count() == 1);
     }
 
     void records_are_read_whole_and_one_per_poll()
@@ -103,27 +94,6 @@ private slots:
         QCOMPARE(rig.device->writes(), QList<QByteArray>{live_off});
         rig.poll();
         QTEST(rig.stored(), "stored"); // the rest purged
-    }
-
-    void poll_failures()
-    {
-        worker_rig rig;
-        rig.start_logging();
-        log_capture log;
-        rig.queue_records(2);
-        rig.inject([](sim_unit&, virtual_faults& faults) { faults.fail(d2xx_call::read, FT_IO_ERROR); });
-        rig.poll(2);
-        rig.inject([](sim_unit&, virtual_faults& faults) { faults.short_reads = 1; });
-        rig.queue_records(1);
-        rig.poll();
-        QVERIFY(rig.stored() == 1 && rig.worker->is_logging() && rig.worker->is_open());
-        rig.inject([](sim_unit&, virtual_faults& faults) { faults.fail(d2xx_call::queue_status, FT_IO_ERROR); });
-        rig.poll();
-        QVERIFY(!rig.worker->is_open() && !rig.worker->is_logging());
-        QCOMPARE(log.texts(QtCriticalMsg),
-                 (QStringList{"Could not read from device",
-                              "Did not read out the expected number of bytes: exp_bytes=70, read bytes=69",
-                              "Cannot get queue status, disconnecting"}));
     }
 };
 

@@ -1,8 +1,5 @@
-#include "device/log_line_reader.h"
 #include "device/log_row_parser.h"
 #include "tests/device/tst_worker_rig.h"
-
-#include <QBuffer>
 
 namespace {
 
@@ -29,25 +26,6 @@ private slots:
     void initTestCase() { register_model_meta_types(); }
     void init() { worker.reset(new rv8_worker); }
 
-    void lines_come_whole_across_blocks()
-    {
-        static const char raw[] = "  first line \r\n\r\nsecond\n a much longer third line than any block\r\n"
-                                  "cut here\0 and not this\r\nlast without end  ";
-        const QByteArray text(raw, int(sizeof raw) - 1);
-        const QList<QByteArray> expected{"first line", "", "second", "a much longer third line than any block",
-                                         "cut here", "last without end"};
-        for (size_t block : {size_t(1) << 20, size_t(7), size_t(1)}) {
-            QBuffer buffer;
-            buffer.setData(text);
-            buffer.open(QIODevice::ReadOnly);
-            log_line_reader reader(buffer, block);
-            QList<QByteArray> lines;
-            for (std::string_view line; reader.next(line);)
-                lines << QByteArray(line.data(), int(line.size()));
-            QCOMPARE(lines, expected);
-        }
-    }
-
     void rows_read_in_place_as_the_frame_would_read_them()
     {
         const log_row_parser parser;
@@ -57,13 +35,10 @@ private slots:
             row(-5, 70000).trimmed(),                                       // wider than its column
             "17," + QByteArray("4294967296,").repeated(30) + "4294967297",  // wider than 32 bits
             row(10, 3).trimmed() + ",extra,fields",                         // ignored
-            "+12,1,2" + twos,                                               // a sign the fast path leaves
-            "12, 1,2" + twos,                                               // a blank inside
-            "12,-1,2" + twos,                                               // a negative value
-            "12,1" + twos,                                                  // a value short
-            "12,1" + twos + ",",                                            // the last one empty
-            "12,1" + twos + ",99999999999999999999999",                     // beyond 64 bits
-            "garbage",
+            // a sign the fast path leaves, a blank inside, a negative value
+            "+12,1,2" + twos, "12, 1,2" + twos, "12,-1,2" + twos,
+            // a value short, the last one empty, beyond 64 bits
+            "12,1" + twos, "12,1" + twos + ",", "12,1" + twos + ",99999999999999999999999", "garbage",
         };
         for (const QByteArray& r : rows) {
             log_capture log;
@@ -128,10 +103,6 @@ private slots:
         worker->parse_log_file(write(row(2000, 5)));
         QCOMPARE(firsts(), QList<unsigned int>{5});
         QCOMPARE(marks(), QList<unsigned int>{1});
-        QSignalSpy recalled(worker.get(), &rv8_worker::recall_data_ready);
-        for (double x : {2004.9, 1010.0})
-            worker->recall_frame_at(QPointF(x, 12.0));
-        QCOMPARE(::firsts<rv8_frame>(recalled), (QList<rv8_frame>{rv8_frame(QString(row(2000, 5))), rv8_frame()}));
 
         log_capture log;
         QSignalSpy parsed(worker.get(), &rv8_worker::parsed_log_file);
