@@ -77,19 +77,26 @@ class tst_log : public QObject {
     Q_OBJECT
 
 private slots:
-    void at_rebuilds_each_sample_across_chunks()
+    // One sample per bucket, scattered and on both sides of the epoch, so the index grows several
+    // times with keys arriving anywhere.
+    void long_session_across_chunks()
     {
         rv8_log log;
-        for (int i = 0; i < 5000; ++i)
-            log.append(frame_at(1000 + i * 13));
-        QCOMPARE(log.size(), 5000);
-        for (int i : {0, 2047, 2048, 4095, 4096, 4999})
-            QVERIFY2(log.at(i) == frame_at(1000 + i * 13), qPrintable(QString::number(i)));
+        const auto time_of = [](int k) { return qint64((k * 7919) % 20011) * 40; };
+        for (int k = -10000; k < 10000; ++k)
+            log.append(frame_at(time_of(k)));
+        QCOMPARE(log.size(), 20000);
+        for (int i : {0, 2047, 2048, 4095, 4096, 19999})
+            QVERIFY2(log.at(i) == frame_at(time_of(i - 10000)), qPrintable(QString::number(i)));
+        int missed = 0;
+        for (int k = -10000; k < 10000; ++k)
+            missed += log.roughly_at(time_of(k) | 31) != frame_at(time_of(k));  // the bucket's last millisecond
+        QCOMPARE(missed, 0);
+        QVERIFY(log.roughly_at(20011 * 40 + 5000) == rv8_frame());
         log_capture capture;
-        QVERIFY(log.at(5000) == rv8_frame());
-        QVERIFY(log.at(-1) == rv8_frame());
+        QVERIFY(log.at(20000) == rv8_frame() && log.at(-1) == rv8_frame());
         QCOMPARE(capture.texts(QtCriticalMsg),
-                 QStringList({"Index i=5000 >= length=5000", "Index i=-1 >= length=5000"}));
+                 QStringList({"Index i=20000 >= length=20000", "Index i=-1 >= length=20000"}));
     }
 
     // Buckets of 32 ms; within one the nearest sample wins, on a tie and among equals the newest.
@@ -111,21 +118,6 @@ private slots:
         QVERIFY(capture.entries().isEmpty());
     }
 
-    void roughly_at_finds_every_sample_of_a_long_session()
-    {
-        // One sample per bucket, scattered and on both sides of the epoch, so the index grows
-        // several times with keys arriving anywhere.
-        rv8_log log;
-        const auto time_of = [](qint64 k) { return ((k * 7919) % 20011) * 40; };
-        for (qint64 k = -10000; k < 10000; ++k)
-            log.append(frame_at(time_of(k)));
-        int missed = 0;
-        for (qint64 k = -10000; k < 10000; ++k)
-            missed += log.roughly_at(time_of(k) | 31) != frame_at(time_of(k));  // the bucket's last millisecond
-        QCOMPARE(missed, 0);
-        QVERIFY(log.roughly_at(20011 * 40 + 5000) == rv8_frame());
-    }
-
     void backwards_time_stamps_then_clear()
     {
         rv8_log log;
@@ -133,15 +125,13 @@ private slots:
         for (qint64 t : times)
             log.append(frame_at(t));
         for (int i = 0; i < 4; ++i) {
-            QCOMPARE(log.const_timestamps().value(i), times[i]);
             QVERIFY(log.at(i) == frame_at(times[i]));
             QVERIFY(log.roughly_at(times[i] + 3) == frame_at(times[i]));
         }
         for (int i = 0; i < 3000; ++i)
             log.append(frame_at(i * 5));
         log.clear();
-        QCOMPARE(log.size(), 0);
-        QCOMPARE(log.const_timestamps().size(), 0);
+        QVERIFY(log.size() == 0 && log.const_timestamps().size() == 0);
         for (int e = 0; e < rv8_log::e_last; ++e)
             QCOMPARE(log.const_data(rv8_log::e_data(e)).size(), 0);
         QVERIFY(log.roughly_at(100) == rv8_frame() && log.roughly_at(90000) == rv8_frame());
@@ -227,10 +217,6 @@ private slots:
         QCOMPARE(torn_reads(series, [&log] {
                      for (int i = 0; i < 100000; ++i)
                          log.append(frame_at(i));
-                 }),
-                 0);
-        QCOMPARE(series.size(), size_t(100000));
-        QCOMPARE(torn_reads(series, [&log] {
                      for (int round = 0; round < 200; ++round) {
                          log.clear();
                          for (int i = 1; i <= 500; ++i)

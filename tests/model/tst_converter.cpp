@@ -53,7 +53,7 @@ private slots:
         QCOMPARE(c.boost_unit_name(), QString("PSI"));
     }
 
-    void deadband_ignores_boost_unit()
+    void deadband_and_atmospheric_reading()
     {
         converter c;
         c.set_boost_units(2);
@@ -64,11 +64,6 @@ private slots:
         c.set_act_slope(16.0);
         QCOMPARE(c.adc2deadband(8), 1);  // exactly half a PSI
         QCOMPARE(c.adc2deadband(7), 0);
-    }
-
-    void atmospheric_reading_moves_intercept()
-    {
-        converter c;
         QSignalSpy spy(&c, &converter::act_intercept_recalc);
         c.set_act_atm(230.9);
         QCOMPARE(int(c.act_atm()), 230);

@@ -21,15 +21,6 @@ void write_all(const QString& path, const QByteArray& text)
     QVERIFY(f.open(QFile::WriteOnly | QFile::Truncate) && f.write(text) == text.size());
 }
 
-// Every byte value, so that the byte-array notation must escape and restore all of them.
-QByteArray table_bytes(int seed)
-{
-    QByteArray t(640, 0);
-    for (int k = 0; k < t.size(); ++k)
-        t[k] = char((k * 7 + seed) & 0xFF);
-    return t;
-}
-
 }  // namespace
 
 class tst_settings_file : public QObject {
@@ -70,7 +61,7 @@ private slots:
         write_all(path("a.bnini"), "[rv8_vars]\ntrims\\1\\battery%20trim\\pol=false\ntrims\\size=1\n[other]\nk=v\n");
         write_all(path("a.bnlog"), "[rv8_vars]\nints\\size=0\n[rv8_log]\r\n# comment\r\ntimestamp,batt adc\r\n1,2\r\n");
         rv8_vars v(nullptr);
-        v.set(table_bytes(1), tbl_aux);
+        v.set(sealed_table(1), tbl_aux);
         v.set(7, int_gpi1_mode);
         v.remove_all_sets();
         v.set(QByteArray("\x01\x02 a=b", 6), tbl_main);
@@ -116,7 +107,7 @@ private slots:
     {
         rv8_vars written(nullptr);
         for (int i = 0; i < tbl_last; ++i)
-            written.set(table_bytes(i * 31), table_index(i));
+            written.set(sealed_table(i * 31), table_index(i));
         for (int i = 0; i < int_last; ++i)
             written.set(quint32(i * 1000003 % 2147483647), int_index(i));
         written.set(2147483647u, int_base_slope);
@@ -150,8 +141,8 @@ private slots:
                                    "trims\\2\\MAP%20trim\\value=77\ntrims\\6\\spare%20trim\\pol=true\n"
                                    "trims\\6\\spare%20trim\\value=65537\ntrims\\size=6\n");
         rv8_vars v(nullptr);
-        v.set(table_bytes(2), tbl_aux);
-        v.set(table_bytes(5), tbl_main);
+        v.set(sealed_table(2), tbl_aux);
+        v.set(sealed_table(5), tbl_main);
         v.set(444, int_pump_prime_delay);
         v.set(adc_trim{false, 5}, trim_map);
         QList<QString> warnings = {"earlier"};
@@ -167,13 +158,10 @@ private slots:
         QCOMPARE(warnings, QStringList("earlier") + expected);
         QCOMPARE(log.texts(QtWarningMsg), QStringList({"Warnings detected while parsing settings file:"}));
         QCOMPARE(log.entries().first().type, QtWarningMsg);
-        QStringList lines;
-        for (const QString& w : expected)
-            lines << "  * " + w;
-        QCOMPARE(log.texts(QtDebugMsg), lines);
+        QCOMPARE(log.texts(QtDebugMsg), QStringList(expected).replaceInStrings(QRegularExpression("^"), "  * "));
         const model_values m(v);
         // Text is not a table, and the array size limits what is read.
-        QCOMPARE(m.tables.mid(0, 5), QList<QByteArray>({{}, table_bytes(5), {}, {}, "xy"}));
+        QCOMPARE(m.tables.mid(0, 5), QList<QByteArray>({{}, sealed_table(5), {}, {}, "xy"}));
         QCOMPARE(m.ints.mid(0, 2), QList<unsigned>({12, 444}));
         QCOMPARE(m.ints.mid(int_main_mode, 2), QList<unsigned>({3, 0}));
         QCOMPARE(m.trims, QList<adc_trim>({{false, 40}, {false, 5}, {}, {}, {}, {true, 1}}));

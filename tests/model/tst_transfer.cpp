@@ -8,26 +8,9 @@
 
 #include <QtTest>
 
-#include <numeric>
-
 namespace {
 
 QByteArray hex(const char* text) { return QByteArray::fromHex(text); }
-
-quint8 xor_of(const QByteArray& b, int count)
-{
-    return std::accumulate(b.begin(), b.begin() + count, quint8(0), [](quint8 x, char c) { return quint8(x ^ c); });
-}
-
-// A table whose checksum holds, different for every seed.
-QByteArray sealed_table(int seed)
-{
-    QByteArray t(640, 0);
-    for (int k = 0; k < 639; ++k)
-        t[k] = char((k * 13 + seed * 29) & 0xFF);
-    t[639] = char(xor_of(t, 639));
-    return t;
-}
 
 QByteArray frame(quint8 type, const QByteArray& payload)
 {
@@ -86,16 +69,11 @@ private slots:
         QCOMPARE(r.vars.rv8_to_vars(), FT_STATUS(FT_OK));
         QVERIFY(log.texts(QtCriticalMsg).isEmpty() && log.texts(QtWarningMsg).isEmpty());
         const model_values m(r.vars);
-        const QList<QPair<int, unsigned>> read = {
-            {int_gpi1_state, 0xFFFFFF80u}, {int_gpi2_state, 1}, {int_rpm_scaler, 6}, {int_pump_prime_delay, 0x0457},
-            {int_main_mode, 1}, {int_aux_mode, 2}, {int_gpo1_mode, 3}, {int_gpo2_mode, 4}, {int_gpi1_mode, 5},
-            {int_gpi1_request, 0xFFFF}, {int_gpi2_mode, 6}, {int_gpi2_request, 0x0708}, {int_gpi1_deact_delay, 0xFFFE},
-            {int_gpi2_act_delay, 0x0D0E}, {int_base_slope, 0x11223344}, {int_base_intercept, 0x55667788},
-            {int_base_atm, 0x0102}, {int_active_slope, 0xA1A2A3A4}, {int_active_intercept, 0xB1B2B3B4},
-            {int_active_atm, 0x0304}, {int_active_deadband, 0xC5C6}};
-        QList<unsigned int> expected = QVector<unsigned int>(int_last, 0).toList();
-        for (const auto& e : read)
-            expected[e.first] = e.second;
+        // In declaration order: scaler, prime delay, live values, GPI states, IO modes, MAP cal, limits, delays.
+        const QList<unsigned int> expected = {6, 0x0457, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFFFFFF80, 1,
+                                              1, 2, 3, 4, 5, 0xFFFF, 6, 0x0708,
+                                              0x11223344, 0x55667788, 0x0102, 0xA1A2A3A4, 0xB1B2B3B4, 0x0304, 0xC5C6,
+                                              0, 0, 0, 0, 0, 0, 0, 0, 0xFFFE, 0x0D0E, 0, 0, 0};
         QCOMPARE(m.ints, expected);
         QCOMPARE(m.tables,
                  QList<QByteArray>({sealed_table(1), sealed_table(2), sealed_table(3), sealed_table(4), {}, {}}));
@@ -230,13 +208,12 @@ private slots:
         log_capture log;
         QCOMPARE(r.vars.vars_to_rv8(), FT_STATUS(FT_IO_ERROR));
         // The set's order decides which goes first; the second write is the one that fails.
-        const QStringList order = log.texts(QtDebugMsg).filter(QRegularExpression("^Set "));
-        const int second = table_names.indexOf(order.value(1).mid(4));
-        QCOMPARE(log.texts(QtWarningMsg),
-                 QStringList({QString("Could not set %1 %2").arg(order.value(1).mid(4)).arg(second)}));
-        QVERIFY(second == 0 || second == 1);
-        QCOMPARE(r.memory().tables[size_t(1 - second)], sealed_table(2 - second));
-        QVERIFY(r.memory().tables[size_t(second)] != sealed_table(second + 1));
+        const QString second = log.texts(QtDebugMsg).filter(QRegularExpression("^Set ")).value(1).mid(4);
+        const int t = table_names.indexOf(second);
+        QVERIFY(t == 0 || t == 1);
+        QCOMPARE(log.texts(QtWarningMsg), QStringList({QString("Could not set %1 %2").arg(second).arg(t)}));
+        QCOMPARE(r.memory().tables[size_t(1 - t)], sealed_table(2 - t));
+        QVERIFY(r.memory().tables[size_t(t)] != sealed_table(t + 1));
         QVERIFY(r.vars.pending_tables().isEmpty());
     }
 
