@@ -15,10 +15,9 @@ QPair<int, double> census(const QImage& img, QColor c)
     int n = 0;
     double y_sum = 0;
     for (int i = 0; i < img.width() * img.height(); ++i) {
-        const QRgb p = img.pixel(i % img.width(), i / img.width());
-        const bool near = qAbs(qRed(p) - c.red()) + qAbs(qGreen(p) - c.green()) + qAbs(qBlue(p) - c.blue()) <= 24;
-        n += near;
-        y_sum += near ? i / img.width() : 0;
+        const QColor p = img.pixelColor(i % img.width(), i / img.width());
+        if (qAbs(p.red() - c.red()) + qAbs(p.green() - c.green()) + qAbs(p.blue() - c.blue()) <= 24)
+            ++n, y_sum += i / img.width();
     }
     return {n, n ? y_sum / n : -1};
 }
@@ -33,14 +32,20 @@ void send_mouse(QWidget* w, QEvent::Type type, int x)
 
 class tst_table_graph : public QObject {
     Q_OBJECT
+    std::unique_ptr<table_graph> shown;
 
 private slots:
+    void init()
+    {
+        shown.reset(new table_graph);
+        shown->resize(400, 300);
+        shown->show();
+    }
+
     // The surface covers a good part of the picture in exactly one end band; 100 sits above 0 on screen.
     void flat_tables_render_in_their_end_bands()
     {
-        table_graph g;
-        g.resize(400, 300);
-        g.show();
+        table_graph& g = *shown;
         const QColor bottom(127, 127, 255);
         const QColor top(255, 127, 127);
         g.set_values(QVector<double>(256, 0.0), 16, 16);
@@ -81,10 +86,9 @@ private slots:
 
     void click_rotates_by_side_of_middle()
     {
-        table_graph g;
+        table_graph& g = *shown;
         QCOMPARE(g.getTet() * 1000 + g.getPhi(), 60330);
         g.resize(401, 300);
-        g.show();
         QList<int> phi;
         for (int x : {199, 200, 400, 300, 250, 0}) {
             send_mouse(&g, QEvent::MouseButtonPress, x);
@@ -96,9 +100,7 @@ private slots:
     // Measured from the last rendered size, not from the previous step.
     void small_resizes_do_not_render()
     {
-        table_graph g;
-        g.resize(400, 300);
-        g.show();
+        table_graph& g = *shown;
         QCOMPARE(g.rendered_size(), QSize(400, 300));
         const int before = g.get_grapher()->renders();
         g.resize(405, 300);
@@ -115,9 +117,7 @@ private slots:
     // The click takes the last tip down and no other takes its place.
     void first_click_ends_the_tips()
     {
-        table_graph g;
-        g.resize(400, 300);
-        g.show();
+        table_graph& g = *shown;
         QTest::qWait(300);
         send_mouse(&g, QEvent::MouseMove, 10);
         QCOMPARE(QToolTip::text(), QString("Click to rotate left"));

@@ -3,11 +3,8 @@
 
 #include "tables/duty_table.h"
 
-#include <QApplication>
 #include <QSignalSpy>
-#include <QTimer>
 
-#include <functional>
 #include <memory>
 
 class grid_test : public QObject {
@@ -41,25 +38,4 @@ protected:
         return out;
     }
     QVector<double> sent(int i) const { return updates->at(i).at(0).value<QVector<double>>(); }
-};
-
-// Acts on the next modal dialog once it shows, so a test never blocks on exec().
-class modal_answer : public QObject {
-public:
-    explicit modal_answer(std::function<void(QWidget*)> act)
-    {
-        connect(&timer, &QTimer::timeout, this, [this, act] {
-            if (QWidget* w = QApplication::activeModalWidget()) {
-                timer.stop();
-                done = true;
-                act(w);
-            }
-        });
-        timer.start(5);
-    }
-    bool answered() const { return done; }
-
-private:
-    QTimer timer;
-    bool done = false;
 };

