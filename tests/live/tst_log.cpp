@@ -22,20 +22,12 @@ rv8_frame frame_at(qint64 t)
     return rv8_frame(t, v);
 }
 
-double expected_rpm(qint64 t)
-{
-    return double(quint16(t * 3 + rv8_log::e_rpm));
-}
-
 // Runs write on another thread and counts the times bad() holds meanwhile.
 template <typename W, typename R>
 int count_during(W&& write, R&& bad)
 {
     std::atomic<bool> done{false};
-    std::thread writer([&] {
-        write();
-        done = true;
-    });
+    std::thread writer([&] { write(); done = true; });
     int count = 0;
     do
         count += bad();
@@ -55,7 +47,7 @@ int torn_reads(time_data<unsigned int>& series, F&& f)
         for (size_t i : {count - 1, count, count / 2}) {
             const QPointF p = series.sample(i);
             // A sample cleared meanwhile answers with the empty point, never with garbage.
-            bad += p != QPointF() && p.y() != expected_rpm(qint64(p.x()));
+            bad += p != QPointF() && p.y() != frame_at(qint64(p.x())).rpm;
         }
         return bad;
     });
@@ -124,10 +116,8 @@ private slots:
         const qint64 times[] = {90000, 50000, 70000, 10000};
         for (qint64 t : times)
             log.append(frame_at(t));
-        for (int i = 0; i < 4; ++i) {
-            QVERIFY(log.at(i) == frame_at(times[i]));
-            QVERIFY(log.roughly_at(times[i] + 3) == frame_at(times[i]));
-        }
+        for (int i = 0; i < 4; ++i)
+            QVERIFY(log.at(i) == frame_at(times[i]) && log.roughly_at(times[i] + 3) == frame_at(times[i]));
         for (int i = 0; i < 3000; ++i)
             log.append(frame_at(i * 5));
         log.clear();
@@ -138,8 +128,7 @@ private slots:
         // Positions start again from 0 and the old buckets are gone.
         log.append(frame_at(105));
         QVERIFY(log.roughly_at(100) == frame_at(105));
-        QVERIFY(log.roughly_at(0) == rv8_frame());
-        QVERIFY(log.at(0) == frame_at(105));
+        QVERIFY(log.roughly_at(0) == rv8_frame() && log.at(0) == frame_at(105));
     }
 
     // Uneven batches start and end anywhere in a chunk; times run backwards and share buckets.
@@ -175,8 +164,7 @@ private slots:
             int i = 0;
             for (bool gap : {true, false, false, true, false, true, false})
                 batch.add(frame_at(i++), gap);
-            QCOMPARE(log.size(), 6);
-            QCOMPARE(marks.size(), 6);
+            QVERIFY(log.size() == 6 && marks.size() == 6);
         }
         for (int i = 0; i < 7; ++i)
             QCOMPARE(marks.value(i, 9), (std::array<unsigned int, 7>{0, 1, 0, 0, 0, 0, 1}[size_t(i)]));
@@ -193,7 +181,7 @@ private slots:
         for (qint64 t : {1000, 400, 1500})
             log.append(frame_at(t));
         QCOMPARE(series.size(), size_t(3));
-        QCOMPARE(series.sample(1), QPointF(400.0, 2 * expected_rpm(400)));
+        QCOMPARE(series.sample(1), QPointF(400.0, 2.0 * frame_at(400).rpm));
         QCOMPARE(series.boundingRect(), QRectF(1000.0, 0.0, 500.0, 9000.0));
 
         // The moment inside an append when the time stamp is stored and the value is not yet.

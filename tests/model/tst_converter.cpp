@@ -15,16 +15,14 @@ private slots:
     {
         log_capture log;
         converter c;
-        for (const auto& [volts, counts] :
-             {std::pair(5.0, 1023), {1.0, 205}, {2.0, 409}, {6.0, 1023}, {0.0, 0}, {-0.1, 0}})
-            QCOMPARE(int(c.volt2adc(volts)), counts);
-        for (const auto& [amps, counts] : {std::pair(10.0, 205), {60.0, 1023}, {-2.0, 0}})
-            QCOMPARE(int(c.current2adc(amps)), counts);
+        for (const auto& [volts, n] : {std::pair(5.0, 1023), {1.0, 205}, {2.0, 409}, {6.0, 1023}, {0.0, 0}, {-0.1, 0}})
+            QCOMPARE(int(c.volt2adc(volts)), n);
+        for (const auto& [amps, n] : {std::pair(10.0, 205), {60.0, 1023}, {-2.0, 0}})
+            QCOMPARE(int(c.current2adc(amps)), n);
         QCOMPARE(log.texts(QtCriticalMsg), (QStringList{"voltage is < 0:  -0.1", "current is < 0:  -2"}));
         // Halves go away from zero; anything unmeasurable lands on an end of the range.
-        for (const auto& [value, counts] :
-             {std::pair(0.5, 1), {1.4999, 1}, {1022.5, 1023}, {-0.5, 0}, {std::nan(""), 0}, {1e300, 1023}})
-            QCOMPARE(int(converter::to_counts(value)), counts);
+        for (const auto& [v, n] : {std::pair(0.5, 1), {1.4999, 1}, {1022.5, 1023}, {-0.5, 0}, {NAN, 0}, {1e300, 1023}})
+            QCOMPARE(int(converter::to_counts(v)), n);
     }
 
     void boost_in_each_unit()
@@ -46,9 +44,8 @@ private slots:
         QVERIFY(qAbs(c.max_boost() - 49.664) < 0.001);
         QCOMPARE(c.adc2boost(5000), c.adc2boost(1023));
         log_capture log;
-        c.set_boost_units(2);
-        c.set_boost_units(3);
-        c.set_boost_units(-1);
+        for (int unit : {2, 3, -1})
+            c.set_boost_units(unit);
         QCOMPARE(log.texts(QtCriticalMsg), (QStringList{"invalid boost_units 3", "invalid boost_units -1"}));
         QCOMPARE(c.boost_unit_name(), QString("PSI"));
     }

@@ -78,9 +78,9 @@ private slots:
             QCOMPARE(read_all(path(name)), expected);
         }
         QVERIFY(log.entries().isEmpty());
-        QCOMPARE(v.pending_ints(), QSet<int_index>({int_main_mode, int_rpm_scaler}));
-        QCOMPARE(v.pending_tables(), QSet<table_index>({tbl_main}));
-        QCOMPARE(v.pending_trims(), QSet<adc_trim_index>({trim_aux_current}));
+        QVERIFY(v.pending_ints() == QSet<int_index>({int_main_mode, int_rpm_scaler}) &&
+                v.pending_tables() == QSet<table_index>({tbl_main}) &&
+                v.pending_trims() == QSet<adc_trim_index>({trim_aux_current}));
     }
 
     void failures_leave_model_and_files_alone()

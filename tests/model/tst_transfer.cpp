@@ -2,6 +2,7 @@
 // received is checked in its memory and in the frames written to it.
 
 #include "device/rv8.h"
+#include "device/rv8_protocol.h"
 #include "tests/device/virtual_bench.h"
 #include "tests/model/model_values.h"
 #include "tests/support/log_capture.h"
@@ -12,17 +13,11 @@ namespace {
 
 QByteArray hex(const char* text) { return QByteArray::fromHex(text); }
 
-QByteArray frame(quint8 type, const QByteArray& payload)
-{
-    QByteArray f = QByteArray(1, char(0xC3)) + char(type) + char(payload.size() >> 8) + char(payload.size()) + payload;
-    return f + char(xor_of(f, f.size()));
-}
-
-const int io_members[] = {int_main_mode,      int_aux_mode,         int_gpo1_mode,      int_gpo2_mode,
-                          int_gpi1_mode,      int_gpi1_request,     int_gpi2_mode,      int_gpi2_request,
-                          int_gpi1_act_delay, int_gpi1_deact_delay, int_gpi2_act_delay, int_gpi2_deact_delay};
-const int map_members[] = {int_base_slope,       int_base_intercept, int_base_atm,       int_active_slope,
-                           int_active_intercept, int_active_atm,     int_active_deadband};
+const QList<int> io_members = {int_main_mode,      int_aux_mode,         int_gpo1_mode,      int_gpo2_mode,
+                               int_gpi1_mode,      int_gpi1_request,     int_gpi2_mode,      int_gpi2_request,
+                               int_gpi1_act_delay, int_gpi1_deact_delay, int_gpi2_act_delay, int_gpi2_deact_delay};
+const QList<int> map_members = {int_base_slope,       int_base_intercept, int_base_atm,       int_active_slope,
+                                int_active_intercept, int_active_atm,     int_active_deadband};
 
 // One unit on the virtual bus, a worker opened on it and a model using that worker.
 struct rig {
@@ -80,7 +75,7 @@ private slots:
         QVERIFY(r.vars.is_initialized() && r.vars.pending_ints().isEmpty() && r.vars.pending_tables().isEmpty());
         QList<QByteArray> requests;
         for (int code : {0xB3, 0xB4, 0xB8, 0xBB, 0xBD, 0xBF, 0xA8, 0xA9, 0xAA, 0xAB})
-            requests << frame(0x05, QByteArray(1, char(code)));
+            requests << rv8_protocol::build_frame(msg_command, QByteArray(1, char(code)));
         QCOMPARE(r.device->writes(), requests);
     }
 
@@ -160,9 +155,11 @@ private slots:
         const QByteArray base = hex("11223344556677880102"), active = hex("a1a2a3a4b1b2b3b40304c5c6");
         QList<QByteArray> frames = r.device->writes();
         std::sort(frames.begin(), frames.end(), [](const QByteArray& a, const QByteArray& b) { return a[1] < b[1]; });
-        QCOMPARE(frames, QList<QByteArray>({hex("c3070003012322c7"), frame(0x0D, sealed_table(77)),
-                                            hex("c30e0005aa04ae0000c8"), frame(0x15, modes), frame(0x16, base),
-                                            frame(0x17, active)}));
+        using rv8_protocol::build_frame;
+        QCOMPARE(frames, QList<QByteArray>({hex("c3070003012322c7"), build_frame(msg_set_gpo2_table, sealed_table(77)),
+                                            hex("c30e0005aa04ae0000c8"), build_frame(msg_set_io_modes, modes),
+                                            build_frame(msg_set_base_map_cal, base),
+                                            build_frame(msg_set_active_map_cal, active)}));
         QVERIFY(r.vars.pending_ints().isEmpty() && r.vars.pending_tables().isEmpty());
     }
 
@@ -222,13 +219,9 @@ private slots:
         rig r;
         for (int t = 0; t < 4; ++t)
             r.vars.set(sealed_table(t + 40), table_index(t));
-        QList<int> members = {int_rpm_scaler, int_pump_prime_delay};
-        members << QList<int>(std::begin(io_members), std::end(io_members))
-                << QList<int>(std::begin(map_members), std::end(map_members));
-        for (int i : members) {
-            const bool byte = i == int_rpm_scaler || i == int_gpi2_mode || (i >= int_main_mode && i <= int_gpi1_mode);
-            r.vars.set(quint32(byte ? i + 1 : 0x1200 + i * 3), int_index(i));
-        }
+        const QList<int> members = QList<int>{int_rpm_scaler, int_pump_prime_delay} + io_members + map_members;
+        for (int i : members)
+            r.vars.set(quint32(i + 1), int_index(i));  // small enough for the byte-wide entries
         QCOMPARE(r.vars.vars_to_rv8(), FT_STATUS(FT_OK));
         rv8_vars read(&r.worker);
         QCOMPARE(read.rv8_to_vars(), FT_STATUS(FT_OK));
