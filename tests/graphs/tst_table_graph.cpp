@@ -32,26 +32,24 @@ void send_mouse(QWidget* w, QEvent::Type type, int x)
 
 class tst_table_graph : public QObject {
     Q_OBJECT
-    std::unique_ptr<table_graph> shown;
+    std::unique_ptr<table_graph> g;
 
 private slots:
     void init()
     {
-        shown.reset(new table_graph);
-        shown->resize(400, 300);
-        shown->show();
+        g.reset(new table_graph);
+        g->resize(400, 300);
+        g->show();
     }
 
     // The surface covers a good part of the picture in exactly one end band; 100 sits above 0 on screen.
     void flat_tables_render_in_their_end_bands()
     {
-        table_graph& g = *shown;
-        const QColor bottom(127, 127, 255);
-        const QColor top(255, 127, 127);
-        g.set_values(QVector<double>(256, 0.0), 16, 16);
-        const QImage low = g.grab().toImage();
-        g.set_values(QVector<double>(256, 100.0), 16, 16);
-        const QImage high = g.grab().toImage();
+        const QColor bottom(127, 127, 255), top(255, 127, 127);
+        g->set_values(QVector<double>(256, 0.0), 16, 16);
+        const QImage low = g->grab().toImage();
+        g->set_values(QVector<double>(256, 100.0), 16, 16);
+        const QImage high = g->grab().toImage();
         const auto low_band = census(low, bottom), high_band = census(high, top);
         QVERIFY(low_band.first > 5000 && high_band.first > 5000);
         QCOMPARE(census(low, top).first + census(high, bottom).first, 0);
@@ -60,39 +58,38 @@ private slots:
 
     void out_of_bounds_cell_is_refused()
     {
-        table_graph g;
-        g.set_values(QVector<double>(256, 9.0), 16, 16);
-        const int before = g.get_grapher()->renders();
-        g.set_value(42, 2, 0); // rows count from the top, the grid's from the bottom
-        QCOMPARE(g.get_grapher()->grid().GetVal(2, 15), 42.0);
+        table_graph graph;
+        graph.set_values(QVector<double>(256, 9.0), 16, 16);
+        const int before = graph.get_grapher()->renders();
+        graph.set_value(42, 2, 0); // rows count from the top, the grid's from the bottom
+        QCOMPARE(graph.get_grapher()->grid().GetVal(2, 15), 42.0);
         log_capture log;
-        g.set_value(50, 16, 3);
-        g.set_value(50, 3, 16);
-        g.set_value(50, -1, 0);
+        graph.set_value(50, 16, 3);
+        graph.set_value(50, 3, 16);
+        graph.set_value(50, -1, 0);
         QCOMPARE(log.texts(QtCriticalMsg), QStringList({"Index out of bounds. 16 > 15 || 3 > 15",
                                                         "Index out of bounds. 3 > 15 || 16 > 15",
                                                         "Index out of bounds. -1 > 15 || 0 > 15"}));
-        const mglData& d = g.get_grapher()->grid();
+        const mglData& d = graph.get_grapher()->grid();
         QCOMPARE(std::count(d.a, d.a + d.GetNN(), 9.0), 255L);
-        QCOMPARE(g.get_grapher()->renders(), before + 1);
+        QCOMPARE(graph.get_grapher()->renders(), before + 1);
         // A new grid size moves the bounds and draws nothing yet.
-        g.data_resize(8, 4);
-        QCOMPARE(g.get_grapher()->renders(), before + 1);
+        graph.data_resize(8, 4);
+        QCOMPARE(graph.get_grapher()->renders(), before + 1);
         QCOMPARE(d.GetVal(7, 3), 0.0);
         log.clear();
-        g.set_value(1, 8, 0);
+        graph.set_value(1, 8, 0);
         QCOMPARE(log.texts(QtCriticalMsg), QStringList("Index out of bounds. 8 > 7 || 0 > 3"));
     }
 
     void click_rotates_by_side_of_middle()
     {
-        table_graph& g = *shown;
-        QCOMPARE(g.getTet() * 1000 + g.getPhi(), 60330);
-        g.resize(401, 300);
+        QCOMPARE(g->getTet() * 1000 + g->getPhi(), 60330);
+        g->resize(401, 300);
         QList<int> phi;
         for (int x : {199, 200, 400, 300, 250, 0}) {
-            send_mouse(&g, QEvent::MouseButtonPress, x);
-            phi << g.getPhi();
+            send_mouse(g.get(), QEvent::MouseButtonPress, x);
+            phi << g->getPhi();
         }
         QCOMPARE(phi, (QList<int>{320, 330, 340, 350, 0, 350}));
     }
@@ -100,34 +97,31 @@ private slots:
     // Measured from the last rendered size, not from the previous step.
     void small_resizes_do_not_render()
     {
-        table_graph& g = *shown;
-        QCOMPARE(g.rendered_size(), QSize(400, 300));
-        const int before = g.get_grapher()->renders();
-        g.resize(405, 300);
-        g.resize(409, 309);
-        QCOMPARE(g.get_grapher()->renders(), before);
-        QCOMPARE(g.rendered_size(), QSize(400, 300));
-        g.resize(411, 300);
-        QCOMPARE(g.get_grapher()->renders(), before + 1);
-        QCOMPARE(g.rendered_size(), QSize(411, 300));
-        g.resize(411, 289);
-        QCOMPARE(g.get_grapher()->renders(), before + 2);
+        QCOMPARE(g->rendered_size(), QSize(400, 300));
+        const int before = g->get_grapher()->renders();
+        g->resize(405, 300);
+        g->resize(409, 309);
+        QCOMPARE(g->get_grapher()->renders(), before);
+        g->resize(411, 300);
+        QCOMPARE(g->get_grapher()->renders(), before + 1);
+        QCOMPARE(g->rendered_size(), QSize(411, 300));
+        g->resize(411, 289);
+        QCOMPARE(g->get_grapher()->renders(), before + 2);
     }
 
     // The click takes the last tip down and no other takes its place.
     void first_click_ends_the_tips()
     {
-        table_graph& g = *shown;
         QTest::qWait(300);
-        send_mouse(&g, QEvent::MouseMove, 10);
+        send_mouse(g.get(), QEvent::MouseMove, 10);
         QCOMPARE(QToolTip::text(), QString("Click to rotate left"));
         QTest::qWait(300);
-        send_mouse(&g, QEvent::MouseMove, 390);
+        send_mouse(g.get(), QEvent::MouseMove, 390);
         QCOMPARE(QToolTip::text(), QString("Click to rotate right"));
-        send_mouse(&g, QEvent::MouseButtonPress, 390);
-        QVERIFY(!g.tips_enabled());
+        send_mouse(g.get(), QEvent::MouseButtonPress, 390);
+        QVERIFY(!g->tips_enabled());
         QTest::qWait(300);
-        send_mouse(&g, QEvent::MouseMove, 10);
+        send_mouse(g.get(), QEvent::MouseMove, 10);
         QCOMPARE(QToolTip::text(), QString());
     }
 };

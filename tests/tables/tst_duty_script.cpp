@@ -76,7 +76,8 @@ private slots:
         QVERIFY(updates->count() == 1 && log.entries().isEmpty());
     }
 
-    void results_converted_and_clamped()
+    // Results are converted and clamped; globals live across the cells of one run, not across runs.
+    void results_and_globals()
     {
         fill("10");
         select(0, 0, 0, 6);
@@ -86,21 +87,16 @@ private slots:
         select(2, 3, 5, 3);
         t->apply_script(template_of("h_gradient"));
         QCOMPARE(block(2, 3, 6, 3), QString("0|0|0|0|10"));
-        QCOMPARE(updates->count(), 2);
-    }
-
-    void globals_persist_between_cells()
-    {
-        fill("50");
         const QString counter = "if (typeof counter == 'undefined') { counter = 0; } else { counter += 1; } counter;";
         select(7, 4, 7, 7);
         t->apply_script(counter);
         QCOMPARE(block(7, 4, 7, 7), QString("0 1 2 3"));
-        t->apply_script(counter); // each run starts with a fresh engine
+        t->apply_script(counter);
         QCOMPARE(block(7, 4, 7, 7), QString("0 1 2 3"));
         select(9, 10, 10, 12);
         t->apply_script("abs_row * 4 + abs_col - 40 + sel_row * 10 + sel_col;");
         QCOMPARE(block(9, 10, 10, 12), QString("6 8 10|20 22 24"));
+        QCOMPARE(updates->count(), 5);
     }
 
     // A throw, a runaway loop (stopped after its time limit while the window keeps handling events) and a
@@ -111,9 +107,9 @@ private slots:
         fill("20");
         select(1, 0, 1, 3);
         const QString thrower = "if (sel_col == 2) throw new Error('boom'); old + 1;";
-        box_answer answer;
+        box_answer box;
         t->apply_script(thrower);
-        QCOMPARE(answer.seen, (QStringList{"Error trying to run script", error_text(thrower, "Error: boom"), "1"}));
+        QCOMPARE(box.seen, (QStringList{"Error trying to run script", error_text(thrower, "Error: boom"), "1"}));
         QCOMPARE(block(1, 0, 1, 3), QString("21 21 20 20"));
 
         t->set_script_time_limit(300);
@@ -122,11 +118,11 @@ private slots:
         const QString runaway = "if (sel_col == 2) { while (true) {} } old + 1;";
         t->apply_script(runaway);
         QVERIFY(ran_during_script);
-        QCOMPARE(answer.seen.value(4), error_text(runaway, "Error: the script ran for more than 0.3 s and was stopped"));
+        QCOMPARE(box.seen.value(4), error_text(runaway, "Error: the script ran for more than 0.3 s and was stopped"));
         QCOMPARE(block(1, 0, 1, 3), QString("22 22 20 20"));
 
         t->apply_script("old +;");
-        QCOMPARE(answer.seen.value(7), error_text("old +;", "SyntaxError: Parse error"));
+        QCOMPARE(box.seen.value(7), error_text("old +;", "SyntaxError: Parse error"));
         QVERIFY(updates->count() == 0 && !t->signalsBlocked());
         QCOMPARE(log.texts(QtCriticalMsg).join('|'), QString("Error trying to run script|").repeated(3).chopped(1));
         t->apply_script("old + 2;");
