@@ -90,6 +90,20 @@ private slots:
         QVERIFY(log.has(QtDebugMsg, "Programming completed!") && log.texts().filter(QRegularExpression("write 0x(3a|7c)")).isEmpty());
     }
 
+    void unsendable_images_send_nothing()
+    {
+        worker_rig rig;
+        log_capture log;
+        const QString missing = dir.filePath("RV8_MAVO_gone.hex");
+        QCOMPARE(rig.worker->program_fw(""), FT_STATUS(FT_OTHER_ERROR));
+        QCOMPARE(rig.worker->program_fw(missing), FT_STATUS(FT_OTHER_ERROR));
+        QCOMPARE(log.texts(QtCriticalMsg), (QStringList{"FW location empty", "Unable to open file " + missing +
+                                                        " : No such file or directory"}));
+        QVERIFY(rig.device->writes().isEmpty());
+        rig.worker->close();
+        QCOMPARE(rig.worker->program_fw(samples + "RV8_MAVO_0180.hex"), FT_STATUS(FT_DEVICE_NOT_OPENED));
+    }
+
     void failures_leave_tracing_on_and_a_second_attempt_succeeds()
     {
         const QString failed = "Programming failed! Reset the board, check connections/power, and try again.";
