@@ -2,6 +2,8 @@
 // Synthetic live data for the chart benchmarks: samples 13.13 ms apart whose values wander like
 // a drive, every one of them marked as logged to file.
 
+#include "graphs/live_curves.h"
+#include "graphs/log_graph.h"
 #include "live/rv8_log.h"
 
 #include <QtMath>
@@ -43,6 +45,15 @@ inline void fill(rv8_log& log, tsafe_qvector<unsigned int>& marks, int n, qint64
 inline int samples_in(double minutes)
 {
     return int(minutes * 60000 / period_ms);
+}
+
+// The start-up curves with every one of them shown, as the heaviest chart a user can ask for.
+inline void show_all_curves(log_graph& graph, const rv8_log& log, const tsafe_qvector<unsigned int>& marks)
+{
+    add_live_curves(graph, log, marks);
+    for (const char* name : {"MAP", "RPM", "AN_A", "AN_B", "AUX Duty", "Main Duty", "GPO1 Duty", "GPO2 Duty",
+                             "AUX Current", "Main Current", "Battery", "GPI1", "GPI2", "Logged to file"})
+        graph.show_curve(QLatin1String(name), true);
 }
 
 } // namespace bench_chart

@@ -5,8 +5,6 @@
 // Aim: at most 25 % of one core.
 
 #include "bench/bench_chart_data.h"
-#include "graphs/live_curves.h"
-#include "graphs/log_graph.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -19,10 +17,6 @@
 #include <thread>
 
 namespace {
-
-const char* const names[] = {"MAP",          "RPM",          "AN_A",      "AN_B",       "AUX Duty",
-                             "Main Duty",    "GPO1 Duty",    "GPO2 Duty", "AUX Current", "Main Current",
-                             "Battery",      "GPI1",         "GPI2",      "Logged to file"};
 
 double thread_cpu_seconds()
 {
@@ -55,9 +49,7 @@ int main(int argc, char** argv)
 
     counting_graph graph;
     graph.resize(1200, 500);
-    add_live_curves(graph, log, marks);
-    for (const char* name : names)
-        graph.show_curve(QLatin1String(name), true);
+    bench_chart::show_all_curves(graph, log, marks);
     graph.show();
     graph.when_data_updated();
     app.processEvents();
