@@ -50,6 +50,7 @@ public:
     const tsafe_qvector<qint64>& get_timestamps() const { return log.const_timestamps(); }
     const tsafe_qvector<unsigned int>& get_data(rv8_log::e_data e) const { return log.const_data(e); }
     const tsafe_qvector<unsigned int>& get_file_marks() const { return file_marks; }
+    const rv8_log& get_log() const { return log; }
 
 signals:
     void opened(QString serial_number, quint16 fw_version, rv8_variant variant);
