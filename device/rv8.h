@@ -117,6 +117,7 @@ private:
 
     FT_STATUS query_identity();
     void record_variant();
+    void announce_unit(FT_STATUS identity);
     bool find_unit();
     FT_STATUS send_live_off();
     void drain_after_live_off();

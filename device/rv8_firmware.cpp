@@ -47,7 +47,8 @@ void rv8_worker::start_fw_program(QString fw_location)
     qDebug("Start fw programming");
     status = program_fw(fw_location);
     query_identity();
-    record_variant();
+    if (is_open())
+        record_variant();
     emit fw_programmed(status, fw_version, variant);
 }
 

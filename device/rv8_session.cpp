@@ -66,7 +66,22 @@ void rv8_worker::open()
         return;
     }
     stop_live_logging(true);
-    query_identity(); // a unit in its bootloader does not answer: it shows as fw 0
+    // A unit in its bootloader does not answer: it shows as fw 0.
+    announce_unit(query_identity());
+}
+
+// A unit pulled out during its identity query would show as one in its bootloader that is not
+// there. A failed query has often closed the link already; when it has not (a failed write leaves
+// it open), the device is asked whether it is still there.
+void rv8_worker::announce_unit(FT_STATUS identity)
+{
+    DWORD rx = 0, tx = 0, events = 0;
+    if (identity != FT_OK && is_open() && FT_GetStatus(handle, &rx, &tx, &events) != FT_OK) {
+        qCritical("Cannot get queue status, disconnecting");
+        close();
+    }
+    if (!is_open())
+        return;
     record_variant();
     emit opened(serial_number, fw_version, variant);
 }
@@ -126,8 +141,11 @@ void rv8_worker::reset()
     qDebug("Resetting RV8-SX");
     QByteArray msg = frame(frame_reset);
     QByteArray ret;
-    if (get_param(msg, ret, 0) != FT_OK)
+    if (get_param(msg, ret, 0) != FT_OK) {
+        if (!is_open())
+            return; // the link went down on the way and has said so
         qWarning("Could not reset device, suggest you power-cycle the unit");
+    }
     qDebug("Resetting FTDI");
     if (FT_ResetDevice(handle) != FT_OK)
         qWarning("Could not reset the comms device, suggest you power-cycle the unit");
@@ -180,9 +198,7 @@ FT_STATUS rv8_worker::reset_into_bootloader()
         return FT_OTHER_ERROR;
     }
     qCritical("Could not reset into bootloader mode. Either FW is too old (must be greater than v1.60) or there was a comms issue (power cycle the board).");
-    query_identity();
-    record_variant();
-    emit opened(serial_number, fw_version, variant);
+    announce_unit(query_identity());
     return FT_OTHER_ERROR;
 }
 
@@ -193,7 +209,7 @@ void rv8_worker::smart_reconnect(quint32 event)
     if (event == device_arrival) {
         if (!is_open())
             open();
-    } else if (event == device_removal_complete) {
+    } else if (event == device_removal_complete && is_open()) {
         DWORD rx = 0, tx = 0, events = 0;
         if (FT_GetStatus(handle, &rx, &tx, &events) != FT_OK)
             close();

@@ -1,6 +1,7 @@
 #include "device/d2xx/d2xx_registry.h"
 
 #include <QMutexLocker>
+#include <algorithm>
 #include <cstring>
 
 d2xx_registry& d2xx_registry::instance()
@@ -50,7 +51,10 @@ FT_STATUS d2xx_registry::get_device_info_list(FT_DEVICE_LIST_INFO_NODE* dest, DW
     if (!dest || !count)
         return FT_INVALID_PARAMETER;
     QMutexLocker lock(&mutex);
-    for (int i = 0; i < listed.size(); ++i) {
+    // The caller's buffer holds *count entries; the list may have grown since it was counted
+    // (another caller listed the devices again in between).
+    const int n = int(std::min<DWORD>(*count, DWORD(listed.size())));
+    for (int i = 0; i < n; ++i) {
         const d2xx_device_info& info = listed[i].info;
         FT_DEVICE_LIST_INFO_NODE& node = dest[i];
         node.Flags = 0;
@@ -61,7 +65,7 @@ FT_STATUS d2xx_registry::get_device_info_list(FT_DEVICE_LIST_INFO_NODE* dest, DW
         copy_text(node.Description, sizeof node.Description, info.description);
         node.ftHandle = nullptr;
     }
-    *count = DWORD(listed.size());
+    *count = DWORD(n);
     return FT_OK;
 }
 

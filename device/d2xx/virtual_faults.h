@@ -1,7 +1,12 @@
 #pragma once
 #include "device/d2xx/ftd2xx.h"
 
+#include <QByteArray>
 #include <QVector>
+
+#include <functional>
+
+class sim_unit;
 
 // The D2XX calls a virtual port can be told to fail.
 enum class d2xx_call {
@@ -31,6 +36,13 @@ struct virtual_faults {
     int short_reads = 0;  // next reads return one byte less than asked
     bool tx_stuck = false; // the transmit queue never empties
     int rx_shown = -1;     // the receive queue shows at most this many bytes: the rest still in transit
+    bool unplugged = false; // set to pull the device out: from the next call on, every call fails
+
+    // A fault that strikes in the middle of a longer operation: when the program writes a buffer
+    // starting with strike_on, strike runs once, before that write is handled, and may set any
+    // fault here or in the unit (a null unit for a device without one).
+    QByteArray strike_on;
+    std::function<void(sim_unit*, virtual_faults&)> strike;
 
     void fail(d2xx_call call, FT_STATUS status, int skip = 0, int times = 1)
     {

@@ -19,6 +19,10 @@ FT_STATUS virtual_port::check(d2xx_call call)
 {
     if (closed)
         return FT_INVALID_HANDLE;
+    if (device->faults.unplugged) {
+        device->faults.unplugged = false;
+        device->present = false;
+    }
     if (!device->present)
         return FT_IO_ERROR;
     return device->faults.take(call);
@@ -74,6 +78,12 @@ FT_STATUS virtual_port::write(const char* data, DWORD length, DWORD* written)
 {
     QMutexLocker lock(&device->mutex);
     *written = 0;
+    virtual_faults& faults = device->faults;
+    if (faults.strike && QByteArray::fromRawData(data, int(length)).startsWith(faults.strike_on)) {
+        const auto strike = std::move(faults.strike);
+        faults.strike = nullptr;
+        strike(device->unit.get(), faults);
+    }
     if (FT_STATUS s = check(d2xx_call::write))
         return s;
     DWORD taken = length;

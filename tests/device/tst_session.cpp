@@ -63,6 +63,21 @@ private slots:
             QVERIFY(log.has(QtDebugMsg, "  Dev 2  Serial RV8SECOND"));
         }
         {
+            // A device that turned up after the count (someone listed again in between) stays out of
+            // the caller's buffer.
+            virtual_bench bench;
+            bench.add_unit("RV8A0001");
+            DWORD count = 0, again = 0;
+            QCOMPARE(FT_CreateDeviceInfoList(&count), FT_OK);
+            bench.add_unit("RV8A0002");
+            QCOMPARE(FT_CreateDeviceInfoList(&again), FT_OK);
+            FT_DEVICE_LIST_INFO_NODE nodes[2] {};
+            nodes[1].Flags = 0xDEAD;
+            QCOMPARE(FT_GetDeviceInfoList(nodes, &count), FT_OK);
+            QCOMPARE(QString("%1 %2 %3").arg(count).arg(again).arg(nodes[1].Flags, 0, 16) + nodes[0].SerialNumber,
+                     QString("1 2 deadRV8A0001"));
+        }
+        {
             virtual_bench bench;
             auto device = bench.add_unit("RV8-0123456789ABCDEF");
             rv8_worker worker;
@@ -115,6 +130,24 @@ private slots:
         QCOMPARE(opened[0][2].value<rv8_variant>(), variant_rv8_s);
         QVERIFY(log.has(QtWarningMsg, "Timed out waiting for FW to respond: exp_bytes=5, bytes available=0"));
         QVERIFY(worker.is_open());
+    }
+
+    // Pulled out before or during the identity query: the link closes once and no unit is announced.
+    void unit_lost_while_connecting_is_no_connection()
+    {
+        for (const QByteArray& at : {live_off, version_query, variant_query}) {
+            virtual_bench bench;
+            auto device = bench.add_unit();
+            configure(device, [&](sim_unit&, virtual_faults& f) {
+                f.strike_on = at;
+                f.strike = [](sim_unit*, virtual_faults& now) { now.unplugged = true; };
+            });
+            rv8_worker worker;
+            int closed = 0;
+            QCOMPARE(open_on(bench, worker, &closed), QStringList());
+            QCOMPARE(closed, 1);
+            QVERIFY(!worker.is_open() && !device->is_open());
+        }
     }
 
     void failed_open_steps_close_data()
@@ -193,6 +226,17 @@ private slots:
         QCOMPARE(log.texts(QtWarningMsg), (QStringList{"Could not reset device, suggest you power-cycle the unit",
                                                        "Could not reset the comms device, suggest you power-cycle the unit"}));
         QVERIFY(worker.is_open());
+
+        // Unplugged: the reset finds the link gone on its way, closes it once and says nothing wrong
+        // about a reset it could not try; a reset on the closed link does nothing at all.
+        device->set_plugged(false);
+        log.clear();
+        worker.reset();
+        worker.reset();
+        QCOMPARE(log.texts(QtWarningMsg), QStringList());
+        QCOMPARE(log.texts(QtCriticalMsg), (QStringList{"Cannot write msg c313000100",
+                                                        "Cannot purge Rx/Tx buffers, disconnecting"}));
+        QCOMPARE(closed.count(), 1);
     }
 
     void bootloader_entry_with_banner()
@@ -284,6 +328,7 @@ private slots:
 
         device->set_plugged(false);
         worker.smart_reconnect(0x8004);
+        worker.smart_reconnect(0x8004); // already closed: nothing new
         QCOMPARE(closed.count(), 1);
         QVERIFY(!worker.is_open());
         device->set_plugged(true);
