@@ -141,15 +141,31 @@ FT_STATUS serial_port::set_latency_timer(UCHAR ms)
     return FT_OK;
 }
 
+// Bytes a write has reported as written belong to the unit. tcflush(TCOFLUSH) would throw away
+// whatever the kernel has not sent yet (the lone "\r" before a firmware image, for one), so the
+// transmit side is let drain, for at most the write time-out, and never discarded.
+FT_STATUS serial_port::drain_output()
+{
+    const QDeadlineTimer deadline{qint64(write_timeout_ms)};
+    for (;;) {
+        int pending = 0;
+        if (::ioctl(fd, TIOCOUTQ, &pending) != 0)
+            return lost("TIOCOUTQ");
+        if (pending <= 0 || deadline.hasExpired())
+            return FT_OK;
+        ::usleep(500);
+    }
+}
+
 FT_STATUS serial_port::purge(ULONG mask)
 {
     if (gone)
         return FT_IO_ERROR;
-    const bool rx = mask & FT_PURGE_RX;
-    const bool tx = mask & FT_PURGE_TX;
-    if (!rx && !tx)
-        return FT_OK;
-    if (::tcflush(fd, rx && tx ? TCIOFLUSH : rx ? TCIFLUSH : TCOFLUSH) != 0)
+    if (mask & FT_PURGE_TX) {
+        if (FT_STATUS status = drain_output())
+            return status;
+    }
+    if ((mask & FT_PURGE_RX) && ::tcflush(fd, TCIFLUSH) != 0)
         return hung_up(errno) ? lost("purge") : FT_IO_ERROR;
     return FT_OK;
 }
@@ -239,7 +255,9 @@ FT_STATUS serial_port::reset_device()
 {
     if (gone)
         return FT_IO_ERROR;
-    if (!make_raw(fd) || ::tcflush(fd, TCIOFLUSH) != 0)
+    if (FT_STATUS status = drain_output())
+        return status;
+    if (!make_raw(fd) || ::tcflush(fd, TCIFLUSH) != 0)
         return hung_up(errno) ? lost("reset") : FT_IO_ERROR;
     return FT_OK;
 }

@@ -31,6 +31,8 @@ public:
 
 private:
     FT_STATUS lost(const char* call);
+    // Waits, bounded by the write time-out, until the kernel has sent what was written.
+    FT_STATUS drain_output();
     // Waits up to timeout_ms for events on the fd; false when the tty hung up.
     bool wait_for(short events, int timeout_ms, bool* ready);
 
