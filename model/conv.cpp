@@ -112,6 +112,16 @@ void converter::set_boost_units(int index)
     boost_dec = units[index].decimals;
 }
 
+void converter::set_act_slope(double slope)
+{
+    // Below a thousandth, the least a unit or a settings file can hold, counts / slope overflows.
+    if (!(std::abs(slope) >= 0.001) || !std::isfinite(slope)) {
+        qWarning() << "Active slope" << slope << "cannot convert boost, keeping" << active_slope;
+        return;
+    }
+    active_slope = slope;
+}
+
 void converter::set_act_atm(double reading)
 {
     // Truncation is what the unit does with its own readings; the limits only keep the cast defined.

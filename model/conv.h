@@ -46,7 +46,9 @@ public:
 
     void set_base_intercept(double intercept) { base_icept = intercept; }
     void set_base_atm(quint16 atm) { base_atmos = atm; }
-    void set_act_slope(double slope) { active_slope = slope; }
+    // A slope of 0 (or one too small to divide by) would turn every count into infinite boost;
+    // it is refused with a warning and the previous slope kept.
+    void set_act_slope(double slope);
     void set_act_intercept(double intercept) { active_icept = intercept; }
     void set_act_deadband(double psi) { active_deadband = psi; }
     // A new atmospheric reading moves the intercept by the same amount the factory point had.

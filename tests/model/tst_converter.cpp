@@ -61,6 +61,18 @@ private slots:
         c.set_act_slope(16.0);
         QCOMPARE(c.adc2deadband(8), 1);  // exactly half a PSI
         QCOMPARE(c.adc2deadband(7), 0);
+        // A slope no count can be divided by keeps the last usable one; the smallest a file holds works.
+        log_capture log;
+        QStringList refused;
+        for (const auto& [slope, text] : {std::pair(0.0, "0"), {-0.0004, "-0.0004"}, {NAN, "nan"}, {INFINITY, "inf"}}) {
+            c.set_act_slope(slope);
+            refused << QString("Active slope %1 cannot convert boost, keeping 16").arg(text);
+        }
+        QCOMPARE(log.texts(QtWarningMsg), refused);
+        QCOMPARE(c.adc2deadband(65535) + c.adc2boost(1023), 4096 + (1023 - 222.312) / 16.0 * 6.89475729);
+        c.set_act_slope(0.001);
+        QCOMPARE(c.adc2deadband(65535), 65535000);
+        c.set_act_slope(16.0);
         QSignalSpy spy(&c, &converter::act_intercept_recalc);
         c.set_act_atm(230.9);
         QCOMPARE(int(c.act_atm()), 230);
