@@ -242,6 +242,8 @@ QByteArray duty_table::to_byteArray() const
 
 void duty_table::from_byteArray(const QByteArray& data)
 {
+    if (hold_while_script_runs([this, data] { from_byteArray(data); }))
+        return;
     const int expected = rowCount() * columnCount() * 2;
     if (data.size() != expected) {
         qCritical() << "data isn't the same size as this table:" << data.size() << " table:" << expected;
@@ -288,6 +290,8 @@ void duty_table::emit_all_cells()
 
 void duty_table::set_all_cells(const QString& text)
 {
+    if (hold_while_script_runs([this, text] { set_all_cells(text); }))
+        return;
     {
         const QSignalBlocker blocker(this);
         for (int r = 0; r < rowCount(); ++r)

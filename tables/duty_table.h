@@ -86,6 +86,17 @@ private:
     qint64 next_cross_update = 0;
     bool highlight_visible = false;
     std::function<qint64()> now_ms;
+    // While a script runs the event loop turns, so other changes can arrive. Those the program makes
+    // (a read from the unit, a fill) are held and applied in order once it ends; those the user makes
+    // are refused with a word in the status bar.
+    bool hold_while_script_runs(std::function<void()> change);
+    // any_table: refuse also while another table runs a script.
+    bool refuse_while_script_runs(bool any_table = false);
+    void apply_held_changes();
+
     int script_limit_ms = 3000;
     bool script_running = false;
+    QVector<std::function<void()>> held_changes;
+    // Scripts of different tables would nest in each other's event processing and share one time limit.
+    static int scripts_running;
 };

@@ -47,6 +47,8 @@ void duty_table::copy()
 
 void duty_table::clear()
 {
+    if (refuse_while_script_runs())
+        return;
     const QModelIndexList cells = selectedIndexes();
     if (cells.isEmpty())
         return;
@@ -60,12 +62,16 @@ void duty_table::clear()
 
 void duty_table::cut()
 {
+    if (refuse_while_script_runs())
+        return;
     copy();
     clear();
 }
 
 void duty_table::paste()
 {
+    if (refuse_while_script_runs())
+        return;
     const QString text = QApplication::clipboard()->text();
     if (text.isEmpty())
         return;

@@ -4,7 +4,9 @@
 
 #include "tables/scripts_dialog.h"
 
+#include <QCoreApplication>
 #include <QMessageBox>
+#include <QStatusTipEvent>
 #include <QScriptEngine>
 #include <QSignalBlocker>
 #include <QTimer>
@@ -60,9 +62,35 @@ private:
 };
 }
 
+int duty_table::scripts_running = 0;
+
+bool duty_table::hold_while_script_runs(std::function<void()> change)
+{
+    if (!script_running)
+        return false;
+    held_changes.append(std::move(change));
+    return true;
+}
+
+bool duty_table::refuse_while_script_runs(bool any_table)
+{
+    if (!script_running && !(any_table && scripts_running > 0))
+        return false;
+    // Reaches the main window's status bar through the parents, as a status tip does.
+    QStatusTipEvent tip(QStringLiteral("A cell script is still running; wait for it to finish"));
+    QCoreApplication::sendEvent(this, &tip);
+    return true;
+}
+
+void duty_table::apply_held_changes()
+{
+    while (!held_changes.isEmpty())
+        held_changes.takeFirst()();
+}
+
 void duty_table::script()
 {
-    if (script_running)
+    if (refuse_while_script_runs(true))
         return;
     scripts_dialog dialog(this, last_script);
     if (dialog.exec() != QDialog::Accepted)
@@ -73,13 +101,14 @@ void duty_table::script()
 
 void duty_table::apply_script(const QString& script)
 {
-    if (script_running)
+    if (refuse_while_script_runs(true))
         return;
     const QModelIndexList cells = sorted_cells(selectedIndexes());
     if (cells.isEmpty())
         return;
     // The window stays live while a long script runs; keep the user from editing the cells under it.
     script_running = true;
+    ++scripts_running;
     const EditTriggers triggers = editTriggers();
     setEditTriggers(NoEditTriggers);
     bool finished = false;
@@ -88,9 +117,11 @@ void duty_table::apply_script(const QString& script)
         finished = run_script_on(script, cells);
     }
     setEditTriggers(triggers);
+    --scripts_running;
     script_running = false;
     if (finished)
         emit_all_cells();
+    apply_held_changes();
 }
 
 bool duty_table::run_script_on(const QString& script, const QModelIndexList& cells)

@@ -1,8 +1,12 @@
+#include "model/conv.h"
 #include "tables/scripts_dialog.h"
 #include "tests/support/log_capture.h"
 #include "tests/tables/grid_fixture.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QPlainTextEdit>
+#include <QStatusTipEvent>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QtTest>
@@ -24,6 +28,18 @@ struct box_answer : QObject {
             }
         });
         timer.start(5);
+    }
+};
+
+// Notes the status tips a widget sends towards the window's status bar.
+struct status_tips : QObject {
+    QStringList& tips;
+    explicit status_tips(QStringList& tips) : tips(tips) {}
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::StatusTip)
+            tips << static_cast<QStatusTipEvent*>(event)->tip();
+        return false;
     }
 };
 
@@ -128,6 +144,47 @@ private slots:
         t->apply_script("old + 2;");
         QCOMPARE(block(1, 0, 1, 3), QString("24 24 22 22"));
         QCOMPARE(updates->count(), 1);
+    }
+
+    // While a script runs the event loop turns: a read from the unit and a fill wait for it and then
+    // each report their own change; pastes, clears, cuts and other scripts are refused with a status tip.
+    void changes_during_a_script_wait_or_are_refused()
+    {
+        converter conv;
+        t->conv = &conv;
+        duty_table other(16, 16);
+        QStringList tips;
+        status_tips catcher(tips);
+        t->installEventFilter(&catcher);
+        other.installEventFilter(&catcher);
+        fill("10");
+        select(0, 0, 0, 1);
+        QApplication::clipboard()->setText("77\n");
+        QTimer::singleShot(0, [&] {
+            t->paste();
+            t->clear();
+            t->cut();
+            t->apply_script("1;");
+            other.selectAll();
+            other.apply_script("1;");
+            t->from_byteArray(QByteArray(512, char(0)).replace(510, 2, "\x03\xff"));
+            t->set_all_cells("30");
+        });
+        t->apply_script("var end = Date.now() + 200; while (Date.now() < end) {} old + abs_col + 1;");
+        QCOMPARE(updates->count(), 3);
+        QCOMPARE(sent(0).mid(15 * 16, 3), (QVector<double>{11, 12, 10})); // the script's, on row 0
+        QCOMPARE(sent(1).mid(254), (QVector<double>{0, 100}));             // the read, then the fill
+        QCOMPARE(sent(2), QVector<double>(256, 30));
+        QCOMPARE(tips, QVector<QString>(5, "A cell script is still running; wait for it to finish").toList());
+        QCOMPARE(other.item(0, 0)->text() + QApplication::clipboard()->text(), QString("077\n"));
+        // Afterwards everything is let through again.
+        t->paste();
+        QCOMPARE(block(0, 0, 0, 2), QString("77 77 30"));
+        // Blank Script leaves the editor empty, without grey sample text.
+        scripts_dialog dialog(nullptr, "x");
+        dialog.findChild<QPushButton*>("blank")->click();
+        auto* edit = dialog.findChild<QPlainTextEdit*>("script_edit");
+        QCOMPARE(edit->toPlainText() + edit->placeholderText(), QString());
     }
 };
 
