@@ -20,6 +20,13 @@ bool starts_with(std::string_view line, std::string_view prefix)
     return line.substr(0, prefix.size()) == prefix;
 }
 
+// Stamps come from the file and may be anything; their difference can overflow a signed 64-bit
+// integer, but not an unsigned one once the order is known.
+bool recording_gap(qint64 earlier, qint64 later)
+{
+    return later > earlier && quint64(later) - quint64(earlier) >= quint64(recording_gap_ms);
+}
+
 } // namespace
 
 void rv8_worker::parse_log_file(QString filename)
@@ -51,7 +58,7 @@ void rv8_worker::parse_log_file(QString filename)
             continue;
         }
         const rv8_frame frame = rows.frame(line);
-        pending.add(frame, !first_row && frame.timestamp - last_stamp >= recording_gap_ms);
+        pending.add(frame, !first_row && recording_gap(last_stamp, frame.timestamp));
         last_stamp = frame.timestamp;
         first_row = false;
     }

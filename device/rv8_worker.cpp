@@ -5,6 +5,9 @@
 
 #include <QTimer>
 
+#include <cmath>
+#include <limits>
+
 rv8_worker::rv8_worker() : vars(new rv8_vars(this)), log_timer(new QTimer(this))
 {
     // The timer is the clock of live logging; a coarse one would stretch the 1 ms poll.
@@ -65,7 +68,11 @@ void rv8_worker::recall_frame_at(QPointF point)
 {
     if (in_other_thread([=] { recall_frame_at(point); }))
         return;
-    emit recall_data_ready(log.roughly_at(qint64(point.x())));
+    // The chart's axis may reach past any time stamp a 64-bit integer holds.
+    const double x = point.x();
+    const qint64 t = std::isnan(x) ? 0 : x >= 9.2e18 ? std::numeric_limits<qint64>::max()
+                     : x <= -9.2e18 ? std::numeric_limits<qint64>::min() : qint64(x);
+    emit recall_data_ready(log.roughly_at(t));
 }
 
 void rv8_worker::set_rw_debug(bool enable)

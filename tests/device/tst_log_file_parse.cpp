@@ -72,6 +72,10 @@ private slots:
                                      row(1200) + row(1210)
                               << values{1, 1, 1, 1, 1, 1, 1, 1, 1} << values{1, 1, 0, 0, 1, 0, 0, 1, 1} << -1
                               << "Parsed file %1 with 9 lines.";
+        // Stamps as far apart as 64 bits allow are a gap, not an overflow.
+        const qint64 low = std::numeric_limits<qint64>::min(), high = std::numeric_limits<qint64>::max();
+        QTest::newRow("extreme stamps") << row(low) + row(high) + row(low) + row(0) << values{1, 1, 1, 1}
+                                        << values{0, 0, 0, 0} << -1 << "Parsed file %1 with 4 lines.";
         QTest::newRow("bad row") << row(1000) + "1010,12,oops\r\n" + row(1020) << values{1, 0, 1} << values{1, 0, 0}
                                  << -1 << "Could not parse line in log: 1010,12,oops";
     }
