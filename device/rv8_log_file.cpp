@@ -16,9 +16,16 @@ void rv8_worker::set_log_file(QString filename)
 {
     if (in_other_thread([=] { set_log_file(filename); }))
         return;
+    const bool recording = log_to_file && log_file.isOpen();
     if (log_file.isOpen())
         log_file.close();
     log_file.setFileName(filename);
+    // A new name while recording moves the recording into the new file, with its own settings and
+    // heads; the samples meanwhile must not be counted as written into a file that was closed.
+    if (recording) {
+        log_to_file = false;
+        enable_log_to_file(true);
+    }
 }
 
 void rv8_worker::enable_log_to_file(bool enable)

@@ -58,11 +58,22 @@ private slots:
         for (const rv8_frame& f : written)
             text += f.to_row().toLatin1();
         QCOMPARE(read_all(path), text);
+        // A new name while recording: the recording goes on in the new file, behind its own heads.
+        const QString next = dir.filePath("next.bnlog");
+        rig.worker->set_log_file(next);
+        rig.queue_records(1);
+        rig.poll();
+        QByteArray next_text = read_all(dir.filePath("same.bnini")) + "[rv8_log]\r\n# Vantrel Brennix RV8-SX log " +
+                               next.toLocal8Bit() + "\r\n# Add comments in this log by starting it with a '#' "
+                               "character, like this line\r\n" + rv8_frame::csv_header().toLatin1() +
+                               ready.last()[0].value<rv8_frame>().to_row().toLatin1();
+        QCOMPARE(read_all(next), next_text);
         rig.worker->enable_log_to_file(false);
         rig.queue_records(1);
         rig.poll();
-        QCOMPARE(rig.marks(), (QList<unsigned int>{1, 1, 1, 0}));
+        QCOMPARE(rig.marks(), (QList<unsigned int>{1, 1, 1, 1, 0}));
         QCOMPARE(read_all(path), text);
+        QCOMPARE(read_all(next), next_text);
 
         rig.worker->stop_live_logging(true);
         rig.worker->add_field_to_var(quint32(99), int_main_mode); // the file must bring back the unit's value
@@ -100,13 +111,20 @@ private slots:
         limit.reset();
         QVERIFY(log.has(QtCriticalMsg, "Could not write to live log file: " + path + " File too large"));
         rig.poll();
-        QCOMPARE(rig.marks(), (QList<unsigned int>{0, 0, 0}));
+        QCOMPARE(read_all(path).size(), before + 10); // nothing after the failure
+        // A new name that cannot be written while recording is reported like a failed start.
+        rig.worker->set_log_file(path);
+        rig.worker->enable_log_to_file(true);
+        rig.worker->set_log_file(bad);
+        rig.queue_records(1);
+        rig.poll();
+        QCOMPARE(rig.marks(), (QList<unsigned int>{0, 0, 0, 0}));
         QVERIFY(rig.worker->is_logging());
         QCOMPARE(static_cast<const QList<QVariantList>&>(failed),
                  (QList<QVariantList>{{bad, "Not a folder: " + dir.filePath("plain")},
                                       {QString(), "No file name given"},
-                                      {path, "File too large"}}));
-        QCOMPARE(read_all(path).size(), before + 10); // nothing after the failure
+                                      {path, "File too large"},
+                                      {bad, "Not a folder: " + dir.filePath("plain")}}));
     }
 };
 
