@@ -72,6 +72,21 @@ private slots:
         worker->reset_override(tbl_main);
         QVERIFY(log.has(QtCriticalMsg, "Cannot reset override for MAIN duty table") && !worker->is_logging());
         QCOMPARE(started.count(), 4);
+
+        // A failed override says which output and why, sends its frame five times and stays paused.
+        rig.device->clear_writes();
+        rig.inject([](sim_unit& unit, virtual_faults&) { unit.faults().corrupt_headers = 5; });
+        log.clear();
+        worker->set_override(tbl_gpo1, 0x0123);
+        const QString wrong = "Did not receive valid return msg header. ret=0x3c0404 exp=0x3c04fb. Will retry...";
+        QCOMPARE(log.texts(QtWarningMsg), QStringList{"Override GPO1 duty table to 291"} + QVector<QString>(5, wrong).toList());
+        QCOMPARE(log.texts(QtCriticalMsg),
+                 (QStringList{"Could not write message to device, there seems to be a problem with your USB cable. "
+                              "Suggest you replace your USB cable with one that has a ferrite bead on the device-end "
+                              "(google 'ferrite bead')",
+                              "Cannot set override for GPO1 duty table"}));
+        QCOMPARE(rig.device->writes(), QVector<QByteArray>(5, QByteArray::fromHex("C30400020123E7")).toList());
+        QCOMPARE(started.count(), 4);
     }
 
     void settings_files()

@@ -40,6 +40,12 @@ private slots:
         QTest::newRow("between headers") << 1250 << 3.0 << QPoint(80, 280);
         QTest::newRow("truncated, rounded half away") << 1010 << 2.25 << QPoint(60, 287); // 60.8, 287.5
         QTest::newRow("just past the last column, below the bottom centre") << 8010 << -0.5 << QPoint(620, 315);
+        // Half a row below the bottom header and half a row above the top one are where the axis
+        // changes scale; exactly on them either side's rule must give the same line.
+        QTest::newRow("on the lower edge") << 1000 << -1.0 << QPoint(60, 330);
+        QTest::newRow("on the bottom header") << 1000 << 0.0 << QPoint(60, 310);
+        QTest::newRow("on a middle header") << 1000 << 16.0 << QPoint(60, 150);
+        QTest::newRow("on the upper edge") << 1000 << 31.0 << QPoint(60, 0);
         QTest::newRow("past the last column, far below") << 9000 << -10.0 << QPoint(700, 420);
     }
 

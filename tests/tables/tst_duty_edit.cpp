@@ -1,3 +1,4 @@
+#include "tables/duty_colours.h"
 #include "tables/duty_table_delegate.h"
 #include "tables/duty_table_editor.h"
 #include "tests/support/log_capture.h"
@@ -50,6 +51,22 @@ private slots:
         QCOMPARE(colours(0, 0) + colours(15, 15), QString("#ffffff#c0c0c0#ffffff#c0c0c0"));
         t->setEnabled(true);
         QCOMPARE(colours(0, 0) + colours(15, 15), QString("#ffffff#000000#7fffff#000000"));
+    }
+
+    // Both sides of every band edge of the duty scale, background then text.
+    void duty_colours_at_band_edges()
+    {
+        QStringList seen;
+        for (int duty : {0, 1, 10, 11, 21, 22, 32, 33, 43, 44, 54, 55, 65, 66, 76, 77, 87, 88, 100, 255}) {
+            const duty_colour_pair c = duty_colours(quint8(duty));
+            seen << QString("%1 %2%3").arg(duty).arg(c.background.name(), c.text.name());
+        }
+        QCOMPARE(seen, (QStringList{"0 #ffffff#000000", "1 #7f7fff#ffffff", "10 #7f7fff#ffffff", "11 #7fbfff#ffffff",
+                                    "21 #7fbfff#ffffff", "22 #7fffff#000000", "32 #7fffff#000000", "33 #7fffbf#000000",
+                                    "43 #7fffbf#000000", "44 #7fff7f#000000", "54 #7fff7f#000000", "55 #bfff7f#000000",
+                                    "65 #bfff7f#000000", "66 #ffff7f#000000", "76 #ffff7f#000000", "77 #ffbf7f#000000",
+                                    "87 #ffbf7f#000000", "88 #ff7f7f#000000", "100 #ff7f7f#000000",
+                                    "255 #ff7f7f#000000"}));
     }
 
     void paste_blocks_and_refused_shapes()
