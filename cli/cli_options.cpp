@@ -1,0 +1,162 @@
+#include "cli/cli_options.h"
+#include "cli/cli_failure.h"
+
+#include <QMap>
+
+namespace {
+
+struct command_desc {
+    const char* name;
+    int min_args;
+    int max_args;
+    QStringList options; // besides the global ones
+    const char* usage;
+};
+
+const QList<command_desc>& commands()
+{
+    static const QList<command_desc> all{
+        {"list", 0, 0, {}, "list\n  The units found: description, serial number and port, one per line (or JSON)."},
+        {"info", 0, 0, {}, "info\n  The unit's serial number, firmware version, variant, and whether it runs its bootloader."},
+        {"read", 1, 1, {}, "read FILE.bnini\n  Reads every setting of the unit into a settings file the window opens."},
+        {"diff", 1, 1, {},
+         "diff FILE.bnini\n  Compares the file with the unit, setting by setting, in user units.\n"
+         "  Exit 0 when they are equal, 1 when they differ."},
+        {"write", 1, 1, {"--all", "--dry-run", "--force", "--factory-cal"},
+         "write FILE.bnini [--all] [--dry-run] [--force] [--factory-cal]\n"
+         "  Writes the settings of the file that differ from the unit (--all: every setting), after saving\n"
+         "  the unit's settings as a restore point. --dry-run prints the differences and sends nothing.\n"
+         "  A file with warnings is refused unless --force; a damaged table is never sent. The factory MAP\n"
+         "  calibration stays as the unit has it unless --factory-cal."},
+        {"restore", 0, 1, {"--list", "--force", "--factory-cal"},
+         "restore --list | restore FILE.bnini [--force] [--factory-cal]\n"
+         "  --list: the restore points kept for the unit (--serial) or for every unit.\n"
+         "  FILE: writes a restore point back to the unit, as write does."},
+        {"log", 1, 1, {"--seconds", "--start-after"},
+         "log [--seconds N] [--start-after N] FILE.bnlog\n"
+         "  Records live data into a live-log file for N seconds, or until Ctrl+C; --start-after waits N\n"
+         "  seconds before writing. Prints the number of records written."},
+        {"flash", 1, 1, {},
+         "flash IMAGE\n  Checks the firmware image, then programs it. Exit 0 only when the unit reports the new version."},
+        {"reset", 0, 0, {}, "reset\n  Restarts the unit. Make sure the engine is not running."},
+        {"calibrate-map", 0, 0, {"--write"},
+         "calibrate-map [--write]\n  Measures the atmosphere with the engine off and prints the new active calibration;\n"
+         "  --write writes it to the unit (after a restore point)."},
+    };
+    return all;
+}
+
+const command_desc* find_command(const QString& name)
+{
+    for (const command_desc& c : commands())
+        if (name == QLatin1String(c.name))
+            return &c;
+    return nullptr;
+}
+
+[[noreturn]] void usage_error(const QString& text)
+{
+    throw cli_failure{exit_usage, text + QStringLiteral("; see brennix-cli --help")};
+}
+
+double number_of(const QString& option, const QString& text, double min)
+{
+    bool ok = false;
+    const double v = text.toDouble(&ok);
+    if (!ok || v < min)
+        usage_error(QStringLiteral("%1 wants a number of seconds, %2 or more, got \"%3\"").arg(option).arg(min).arg(text));
+    return v;
+}
+
+} // namespace
+
+cli_options parse_cli_options(const QStringList& arguments)
+{
+    static const QStringList global_values{"--port", "--serial", "--virtual-store"};
+    static const QStringList value_options{"--port", "--serial", "--virtual-store", "--seconds", "--start-after"};
+    cli_options o;
+    QStringList used;
+    for (int i = 0; i < arguments.size(); ++i) {
+        QString arg = arguments[i];
+        QString value;
+        const bool option = arg.startsWith(QLatin1String("--")) || arg == QLatin1String("-h");
+        if (!option) {
+            if (o.command.isEmpty())
+                o.command = arg;
+            else
+                o.args << arg;
+            continue;
+        }
+        const int eq = arg.indexOf(QLatin1Char('='));
+        if (eq > 0) {
+            value = arg.mid(eq + 1);
+            arg = arg.left(eq);
+        } else if (value_options.contains(arg)) {
+            if (++i >= arguments.size())
+                usage_error(QStringLiteral("%1 wants a value").arg(arg));
+            value = arguments[i];
+        }
+        if (arg == QLatin1String("--port"))
+            o.ports << value;
+        else if (arg == QLatin1String("--serial"))
+            o.serial = value;
+        else if (arg == QLatin1String("--virtual-store"))
+            o.virtual_store = value;
+        else if (arg == QLatin1String("--virtual-unit"))
+            o.virtual_unit = true;
+        else if (arg == QLatin1String("--json"))
+            o.json = true;
+        else if (arg == QLatin1String("--verbose"))
+            o.verbose = true;
+        else if (arg == QLatin1String("--help") || arg == QLatin1String("-h"))
+            o.help = true;
+        else if (arg == QLatin1String("--seconds"))
+            o.seconds = number_of(arg, value, 0.001);
+        else if (arg == QLatin1String("--start-after"))
+            o.start_after = int(number_of(arg, value, 0));
+        else
+            o.flags << arg;
+        if (!global_values.contains(arg))
+            used << arg;
+    }
+    if (o.help)
+        return o;
+    if (o.command.isEmpty())
+        usage_error(QStringLiteral("no command given"));
+    const command_desc* c = find_command(o.command);
+    if (!c)
+        usage_error(QStringLiteral("unknown command \"%1\"").arg(o.command));
+    static const QStringList global_flags{"--virtual-unit", "--json", "--verbose"};
+    for (const QString& u : qAsConst(used))
+        if (!global_flags.contains(u) && !c->options.contains(u))
+            usage_error(QStringLiteral("%1 does not take %2").arg(o.command, u));
+    if (o.args.size() < c->min_args || o.args.size() > c->max_args)
+        usage_error(QStringLiteral("%1 wants %2").arg(o.command, QString::fromLatin1(c->usage).section(QLatin1Char('\n'), 0, 0)));
+    if (o.command == QLatin1String("restore") && o.has("--list") == !o.args.isEmpty())
+        usage_error(QStringLiteral("restore wants --list or a FILE"));
+    if (!o.virtual_store.isEmpty() && !o.virtual_unit)
+        usage_error(QStringLiteral("--virtual-store goes with --virtual-unit"));
+    return o;
+}
+
+QString cli_usage()
+{
+    QString text = QStringLiteral(
+        "Usage: brennix-cli [--port PATH[,DESCRIPTION[,SERIAL]]]... [--virtual-unit [--virtual-store FILE]]\n"
+        "                   [--serial SN] [--json] [--verbose] COMMAND [ARGS]\n\n"
+        "Talks to an RV8 unit without the window. With more than one unit connected, --serial picks one.\n"
+        "--virtual-unit adds the built-in virtual unit; --virtual-store keeps its memory in FILE.\n\nCommands:\n");
+    for (const command_desc& c : commands())
+        text += QStringLiteral("  ") + QString::fromLatin1(c.usage).section(QLatin1Char('\n'), 0, 0) + QLatin1Char('\n');
+    text += QStringLiteral("\nbrennix-cli COMMAND --help describes one command.\n"
+                           "Exit codes: 0 success, 1 a difference or a refused operation, 2 bad usage, 3 no unit,\n"
+                           "4 link or unit error.\n");
+    return text;
+}
+
+QString command_usage(const QString& command)
+{
+    const command_desc* c = find_command(command);
+    return c ? QStringLiteral("Usage: brennix-cli [unit options] ") + QString::fromLatin1(c->usage) + QLatin1Char('\n')
+             : cli_usage();
+}

@@ -1,0 +1,28 @@
+#pragma once
+// The command line: options that pick the unit, the command and the command's own arguments.
+
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+struct cli_options {
+    QStringList ports;
+    bool virtual_unit = false;
+    QString virtual_store;
+    QString serial;
+    bool json = false;
+    bool verbose = false;
+    bool help = false;
+    QString command;
+    QStringList args;
+    QSet<QString> flags;      // --all, --dry-run, --force, --list, --write, --factory-cal
+    double seconds = -1;      // log: how long to record; < 0 until Ctrl+C
+    int start_after = 0;      // log: countdown before writing
+    bool has(const char* flag) const { return flags.contains(QLatin1String(flag)); }
+};
+
+// Throws cli_failure (exit_usage) for anything it cannot read.
+cli_options parse_cli_options(const QStringList& arguments);
+
+QString cli_usage();
+QString command_usage(const QString& command);

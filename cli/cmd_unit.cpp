@@ -1,0 +1,145 @@
+// Commands about the unit itself: which are there, which one this is, restart, MAP calibration.
+
+#include "cli/cli_failure.h"
+#include "cli/cli_options.h"
+#include "cli/commands.h"
+#include "cli/console.h"
+#include "cli/restore_points.h"
+#include "cli/settings_diff.h"
+#include "cli/unit_session.h"
+
+#include "model/param_units.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <cmath>
+
+namespace {
+void print_json(const QJsonValue& v)
+{
+    console::out(QString::fromUtf8(v.isArray() ? QJsonDocument(v.toArray()).toJson(QJsonDocument::Compact)
+                                               : QJsonDocument(v.toObject()).toJson(QJsonDocument::Compact)));
+}
+
+QString variant_name(rv8_variant v)
+{
+    return v == variant_rv8_sx ? QStringLiteral("RV8-SX") : QStringLiteral("RV8-S");
+}
+} // namespace
+
+int run_command(command_context& c)
+{
+    static const QList<QPair<QString, int (*)(command_context&)>> table{
+        {"list", cmd_list},   {"info", cmd_info},       {"reset", cmd_reset}, {"calibrate-map", cmd_calibrate_map},
+        {"read", cmd_read},   {"diff", cmd_diff},       {"write", cmd_write}, {"restore", cmd_restore},
+        {"log", cmd_log},     {"flash", cmd_flash},
+    };
+    for (const auto& entry : table)
+        if (entry.first == c.options.command)
+            return entry.second(c);
+    throw cli_failure{exit_usage, QStringLiteral("unknown command \"%1\"").arg(c.options.command)};
+}
+
+int cmd_list(command_context& c)
+{
+    const QList<unit_session::found> found = c.session.devices();
+    QJsonArray json;
+    int units = 0;
+    for (const unit_session::found& f : found) {
+        units += f.unit();
+        if (c.options.json)
+            json.append(QJsonObject{{"description", f.description}, {"serial", f.serial}, {"port", f.port},
+                                    {"unit", f.unit()}});
+        else
+            console::out(QStringLiteral("%1\t%2\t%3").arg(f.description, f.serial, f.port));
+    }
+    if (c.options.json)
+        print_json(json);
+    if (units == 0)
+        throw cli_failure{exit_no_unit, QStringLiteral("no unit found; connect one by USB, name its port with --port PATH, "
+                                                       "or use --virtual-unit")};
+    return exit_ok;
+}
+
+int cmd_info(command_context& c)
+{
+    c.session.open();
+    const bool boot = c.session.fw_version() == 0;
+    if (c.options.json) {
+        print_json(QJsonObject{{"serial", c.session.serial()},
+                               {"firmware", fw_version_text(c.session.fw_version())},
+                               {"fw_version", c.session.fw_version()},
+                               {"variant", variant_name(c.session.variant())},
+                               {"running", boot ? "bootloader" : "application"}});
+        return exit_ok;
+    }
+    console::out(QStringLiteral("serial: %1").arg(c.session.serial()));
+    console::out(QStringLiteral("firmware: %1").arg(fw_version_text(c.session.fw_version())));
+    console::out(QStringLiteral("variant: %1").arg(variant_name(c.session.variant())));
+    console::out(QStringLiteral("running: %1").arg(boot ? "bootloader" : "application"));
+    return exit_ok;
+}
+
+int cmd_reset(command_context& c)
+{
+    c.session.open();
+    const int mark = console::problem_mark();
+    c.session.worker()->reset();
+    c.session.settle();
+    if (!console::problems_since(mark).isEmpty())
+        throw cli_failure{exit_link, QStringLiteral("reset of unit %1 failed%2; power-cycle the unit")
+                                         .arg(c.session.serial(), unit_session::reported_since(mark))};
+    console::out(QStringLiteral("unit %1 restarted").arg(c.session.serial()));
+    return exit_ok;
+}
+
+int cmd_calibrate_map(command_context& c)
+{
+    c.session.open();
+    const unit_settings before = c.session.read();
+    QList<quint16> samples;
+    const auto conn = QObject::connect(c.session.worker(), &rv8_worker::map_cal_data_ready, &c.session,
+                                       [&](QList<quint16> s) { samples = s; });
+    const int mark = console::problem_mark();
+    c.session.worker()->start_map_cal();
+    c.session.settle();
+    QObject::disconnect(conn);
+    if (samples.isEmpty())
+        throw cli_failure{exit_link, QStringLiteral("reading the MAP sensor of unit %1 failed%2; check the cable and try again")
+                                         .arg(c.session.serial(), unit_session::reported_since(mark))};
+    double sum = 0;
+    for (quint16 s : samples)
+        sum += s;
+    const quint32 atm = quint32(std::floor(sum / samples.size()));
+    // The active line is the factory line moved by the change in the atmospheric reading.
+    unit_settings after = before;
+    after.ints[int_active_atm] = atm;
+    const double intercept = before.ints[int_base_intercept] / 1000.0 - before.ints[int_base_atm] + atm;
+    after.ints[int_active_intercept] = quint32(std::lround(qMax(0.0, intercept) * 1000));
+    if (c.options.json) {
+        print_json(QJsonObject{{"atmosphere", int(atm)},
+                               {"active_intercept", after.ints[int_active_intercept] / 1000.0},
+                               {"written", c.options.has("--write")}});
+    } else {
+        console::out(QStringLiteral("atmosphere: %1 counts (was %2)").arg(atm).arg(before.ints[int_active_atm]));
+        console::out(QStringLiteral("active intercept: %1 counts (was %2)")
+                         .arg(after.ints[int_active_intercept] / 1000.0, 0, 'f', 3)
+                         .arg(before.ints[int_active_intercept] / 1000.0, 0, 'f', 3));
+    }
+    if (!c.options.has("--write")) {
+        if (!c.options.json)
+            console::out(QStringLiteral("not written; add --write to store it in the unit"));
+        return exit_ok;
+    }
+    const QString point = restore_points::save(c.session.serial(), before);
+    const FT_STATUS status = c.session.write(after, {settings_diff::g_active_map_cal});
+    if (status != FT_OK)
+        throw cli_failure{exit_link, QStringLiteral("writing the active MAP calibration failed, status %1; the restore point %2 "
+                                                    "holds the settings from before")
+                                         .arg(status)
+                                         .arg(point)};
+    if (!c.options.json)
+        console::out(QStringLiteral("written; restore point %1").arg(point));
+    return exit_ok;
+}

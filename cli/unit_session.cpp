@@ -1,0 +1,156 @@
+#include "cli/unit_session.h"
+
+#include "cli/cli_failure.h"
+#include "cli/cli_options.h"
+#include "cli/console.h"
+#include "cli/settings_diff.h"
+#include "cli/unit_filter.h"
+
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QSerialPortInfo>
+
+unit_session::unit_session(const cli_options& options)
+    : sources(true), virtual_store(options.virtual_store), wanted_serial(options.serial)
+{
+    for (const QString& spec : options.ports) {
+        QString error;
+        if (!sources.add_port_spec(spec, &error))
+            throw cli_failure{exit_usage, error};
+        const QStringList parts = spec.split(QLatin1Char(','));
+        const QString path = parts.value(0).trimmed();
+        const QString serial = parts.value(2).trimmed();
+        named_ports.insert(serial.isEmpty() ? unit_sources::serial_for_path(path) : serial, path);
+    }
+    if (options.virtual_unit) {
+        virtual_unit = sources.add_virtual_unit();
+        QString error;
+        bool loaded = true;
+        if (!virtual_store.isEmpty() && QFileInfo::exists(virtual_store))
+            virtual_unit->with([&](sim_unit* unit, virtual_faults&) { loaded = unit->memory().load(virtual_store, &error); });
+        if (!loaded)
+            throw cli_failure{exit_usage, QStringLiteral("cannot load the virtual unit's memory from %1: %2")
+                                              .arg(virtual_store, error)};
+    }
+    if (!wanted_serial.isEmpty())
+        filter = std::make_unique<unit_filter>(QVector<d2xx_provider*>{&sources.serial(), &sources.virtuals()},
+                                               wanted_serial);
+}
+
+unit_session::~unit_session()
+{
+    controller.reset(); // closes the link: the stream is switched off before anything else goes
+    if (virtual_unit && !virtual_store.isEmpty()) {
+        QString error;
+        bool saved = true;
+        virtual_unit->with([&](sim_unit* unit, virtual_faults&) { saved = unit->memory().save(virtual_store, &error); });
+        if (!saved)
+            console::err(QStringLiteral("brennix-cli: cannot save the virtual unit's memory to %1: %2").arg(virtual_store, error));
+    }
+}
+
+QList<unit_session::found> unit_session::devices()
+{
+    QMap<QString, QString> usb_ports;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
+        usb_ports.insert(info.serialNumber(), info.systemLocation());
+    QList<found> out;
+    DWORD count = 0;
+    if (FT_CreateDeviceInfoList(&count) != FT_OK)
+        throw cli_failure{exit_link, QStringLiteral("cannot list the USB devices; unplug and replug the unit")};
+    std::vector<FT_DEVICE_LIST_INFO_NODE> nodes(std::max<DWORD>(count, 1));
+    if (count && FT_GetDeviceInfoList(nodes.data(), &count) != FT_OK)
+        throw cli_failure{exit_link, QStringLiteral("cannot list the USB devices; unplug and replug the unit")};
+    for (DWORD i = 0; i < count; ++i) {
+        const QString serial = QString::fromUtf8(nodes[i].SerialNumber);
+        QString port = named_ports.value(serial, usb_ports.value(serial));
+        if (port.isEmpty() && virtual_unit && virtual_unit->info().serial_number == serial)
+            port = QStringLiteral("virtual");
+        out.append({QString::fromUtf8(nodes[i].Description), serial, port});
+    }
+    return out;
+}
+
+void unit_session::open()
+{
+    QStringList units;
+    for (const found& f : devices())
+        if (f.unit())
+            units << f.serial;
+    if (units.isEmpty() && !wanted_serial.isEmpty())
+        throw cli_failure{exit_no_unit, QStringLiteral("no unit with serial number %1 found; brennix-cli list shows the units found")
+                                            .arg(wanted_serial)};
+    if (units.isEmpty())
+        throw cli_failure{exit_no_unit, QStringLiteral("no unit found; connect one by USB, name its port with --port PATH, "
+                                                       "or use --virtual-unit")};
+    if (units.size() > 1)
+        throw cli_failure{exit_usage, QStringLiteral("%1 units found (%2); pick one with --serial SN")
+                                          .arg(units.size())
+                                          .arg(units.join(QStringLiteral(", ")))};
+    controller = std::make_unique<rv8_controller>();
+    connect(worker(), &rv8_worker::opened, this, [this](QString serial, quint16 fw, rv8_variant v) {
+        serial_number = serial;
+        version = fw;
+        unit_variant = v;
+    });
+    const int mark = console::problem_mark();
+    worker()->open();
+    settle();
+    if (serial_number.isEmpty())
+        throw cli_failure{exit_link, QStringLiteral("cannot open unit %1%2; unplug and replug it, then try again")
+                                         .arg(units.first(), reported_since(mark))};
+}
+
+void unit_session::settle()
+{
+    QEventLoop loop;
+    // Queued behind everything asked before; its answer is queued behind everything they emitted.
+    QMetaObject::invokeMethod(
+        worker(), [&loop] { QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection); },
+        Qt::QueuedConnection);
+    loop.exec();
+}
+
+QString unit_session::reported_since(int mark)
+{
+    const QStringList said = console::problems_since(mark);
+    return said.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(said.last().trimmed());
+}
+
+unit_settings unit_session::read()
+{
+    FT_STATUS status = FT_OTHER_ERROR;
+    unit_settings settings;
+    const auto c = connect(worker(), &rv8_worker::read_data, this,
+                           [&](FT_STATUS s, QList<QByteArray> tables, QList<quint32> ints, QList<adc_trim>) {
+                               status = s;
+                               settings = unit_settings(tables, ints);
+                           });
+    const int mark = console::problem_mark();
+    worker()->start_read();
+    settle();
+    disconnect(c);
+    if (status != FT_OK)
+        throw cli_failure{exit_link, QStringLiteral("reading unit %1 failed, status %2%3; check the cable and power, then try again")
+                                         .arg(serial_number)
+                                         .arg(status)
+                                         .arg(reported_since(mark))};
+    return settings;
+}
+
+FT_STATUS unit_session::write(const unit_settings& settings, const QList<int>& groups)
+{
+    FT_STATUS status = FT_OTHER_ERROR;
+    const auto c = connect(worker(), &rv8_worker::wrote_data, this, [&](FT_STATUS s) { status = s; });
+    worker()->remove_all_sets();
+    for (int g : groups) {
+        if (g <= tbl_gpo2)
+            worker()->add_field_to_var(settings.tables[g], table_index(g));
+        for (int_index i : settings_diff::members(g))
+            worker()->add_field_to_var(quint32(settings.ints[i]), i);
+    }
+    worker()->start_write();
+    settle();
+    disconnect(c);
+    return status;
+}

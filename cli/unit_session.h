@@ -1,0 +1,57 @@
+#pragma once
+// The command line's way to a unit: finds it among the named ports, the machine's USB ports and
+// the virtual unit, opens it through the worker and waits for each answer.
+
+#include "cli/unit_settings.h"
+#include "device/d2xx/unit_sources.h"
+#include "device/rv8.h"
+
+#include <QMap>
+#include <QObject>
+#include <memory>
+
+struct cli_options;
+class unit_filter;
+
+class unit_session : public QObject {
+    Q_OBJECT
+public:
+    struct found {
+        QString description;
+        QString serial;
+        QString port;
+        bool unit() const { return description == QLatin1String("KIRRA 3"); }
+    };
+
+    explicit unit_session(const cli_options& options);
+    ~unit_session() override;
+
+    QList<found> devices();
+    // Opens the one unit the options point at; throws cli_failure (no unit, several, link error).
+    void open();
+    rv8_worker* worker() const { return controller->worker; }
+    const QString& serial() const { return serial_number; }
+    quint16 fw_version() const { return version; }
+    rv8_variant variant() const { return unit_variant; }
+
+    // Everything the unit holds; throws cli_failure (exit_link) when the read fails.
+    unit_settings read();
+    // Sends the given write groups (settings_diff groups) with the values of settings.
+    FT_STATUS write(const unit_settings& settings, const QList<int>& groups);
+    // Returns once the worker has run everything asked of it so far and its answers are delivered.
+    void settle();
+    // What the link reported since mark, as the end of an error line.
+    static QString reported_since(int mark);
+
+private:
+    unit_sources sources;
+    std::shared_ptr<virtual_device> virtual_unit;
+    QString virtual_store;
+    std::unique_ptr<unit_filter> filter;
+    QMap<QString, QString> named_ports; // serial -> path
+    std::unique_ptr<rv8_controller> controller;
+    QString wanted_serial;
+    QString serial_number;
+    quint16 version = 0;
+    rv8_variant unit_variant = variant_rv8_s;
+};
