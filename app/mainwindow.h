@@ -1,0 +1,110 @@
+#pragma once
+// The main window. One class, as the window's flows name it, split over one source file per flow:
+// mainwindow.cpp (construction, application settings), mainwindow_log.cpp (debug log),
+// mainwindow_connection.cpp (connection lifecycle), mainwindow_fields.cpp (defaults and table
+// axes), mainwindow_live.cpp (live read-outs).
+
+#include "device/d2xx/ftd2xx.h"
+#include "model/ids.h"
+
+#include <QIcon>
+#include <QList>
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QMutex>
+#include <QPointer>
+#include <QSet>
+#include <QString>
+
+#include <memory>
+
+class QLabel;
+class converter;
+class fw_program_status;
+class hotplug_watcher;
+class prompts;
+class rv8_controller;
+struct box_request;
+struct main_form;
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // The window the process-wide message handler forwards to, null while there is none.
+    static void set_log_window(MainWindow* window);
+    static void message_handler(QtMsgType type, const QMessageLogContext& context, const QString& message);
+    void debug_message_handler(QtMsgType type, const QMessageLogContext& context, const QString& message);
+
+    // Tests answer the window's questions through their own prompts; the window keeps ownership
+    // of its default one only.
+    void set_prompts(prompts* replacement);
+
+    void set_device_controls_enabled(bool connected);
+    void set_connection_status(quint16 fw_version, rv8_variant variant);
+    void clear_live_values();
+    void register_ftdi_event();
+    void set_fields_to_defaults();
+    void init_tables();
+    void set_table_axis(table_index i);
+
+    quint32 get_version_number() const { return version_number; }
+    bool is_device_connected() const { return device_connected; }
+
+public slots:
+    void on_act_reconnect_triggered();
+    void on_open_debug_log_file_clicked();
+    void on_act_rw_debug_toggled(bool checked);
+    void when_update_log(QtMsgType type, const QString& formatted);
+    void when_device_opened(QString serial_number, quint16 fw_version, rv8_variant variant);
+    void when_device_closed();
+    void when_fw_progress(int progress);
+
+private:
+    void connect_worker();
+    void connect_tables_and_graphs();
+    void create_status_widgets();
+    void read_app_settings();
+    void write_app_settings() const;
+    void add_chart_curves();
+    void set_led(QLabel* label, const QIcon& icon);
+    QMessageBox::StandardButton ask(const box_request& request);
+    void write_fatal_now(const QString& formatted);
+    static quint32 pack_version(const QString& version);
+    QString title_base() const;
+
+    main_form* ui;
+    rv8_controller* controller;
+    converter* conv = nullptr;
+    quint32 version_number = 0;
+    bool device_connected = false;
+    bool updating_fields = true;
+    quint16 fw_version = 0;
+    QSet<table_index> changed_tables;
+    QSet<int_index> changed_ints;
+    QSet<adc_trim_index> changed_trims;
+    QList<QPointer<QWidget>> live_widgets;
+
+    QIcon red_led;
+    QIcon green_led;
+    QIcon yellow_led;
+    QLabel* led_label = nullptr;
+    QLabel* connection_status = nullptr;
+
+    QString debug_log_file_name;
+    QString settings_file_name;
+    QString live_log_folder_name;
+    QString cust_ana_file_name;
+    QString cust_anb_file_name;
+    QString cust_ana_units = QStringLiteral("V");
+    QString cust_anb_units = QStringLiteral("V");
+    // The debug log's file name as the fatal path reads it from any thread.
+    mutable QMutex log_file_lock;
+
+    fw_program_status* fw_status_dialog = nullptr;
+    hotplug_watcher* watcher = nullptr;
+    std::unique_ptr<prompts> own_prompts;
+    prompts* prompter = nullptr;
+};

@@ -1,0 +1,28 @@
+#include "app/prompts.h"
+
+#include <QFileDialog>
+
+QMessageBox::StandardButton prompts::ask(const box_request& request)
+{
+    QMessageBox box(request.parent);
+    box.setIcon(request.icon);
+    box.setText(request.text);
+    box.setInformativeText(request.informative);
+    box.setStandardButtons(request.buttons);
+    box.setDefaultButton(request.default_button);
+    return QMessageBox::StandardButton(box.exec());
+}
+
+QString prompts::choose(const file_request& request)
+{
+    switch (request.kind) {
+    case file_request::save_file:
+        return QFileDialog::getSaveFileName(request.parent, request.caption, request.start, request.filter);
+    case file_request::directory:
+        return QFileDialog::getExistingDirectory(request.parent, request.caption, request.start,
+                                                 QFileDialog::ShowDirsOnly);
+    case file_request::open_file:
+        break;
+    }
+    return QFileDialog::getOpenFileName(request.parent, request.caption, request.start, request.filter);
+}

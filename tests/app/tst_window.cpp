@@ -1,0 +1,415 @@
+// The window through its real widgets: first start and settings, the widget tree, the debug log,
+// the connection lifecycle on the virtual unit, and the program's command line.
+
+#include "app/app_resources.h"
+#include "app/debug_log_format.h"
+#include "sim/sim_unit.h"
+#include "tests/support/log_capture.h"
+#include "window_rig.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QSettings>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+const QString connect_first = QStringLiteral("Connect to device to enable this button");
+
+sim_config unit_config(quint16 fw, quint8 variant_byte, bool bootloader)
+{
+    sim_config config;
+    config.fw_version = fw ? fw : 0x0175;
+    config.variant_byte = variant_byte;
+    config.start_in_bootloader = bootloader;
+    return config;
+}
+
+// Standard error as the process writes it, for the length of one case.
+class stderr_capture {
+public:
+    stderr_capture()
+    {
+        file.open();
+        std::fflush(stderr);
+        saved = dup(2);
+        dup2(file.handle(), 2);
+    }
+    QByteArray take()
+    {
+        std::fflush(stderr);
+        dup2(saved, 2);
+        ::close(saved);
+        file.seek(0);
+        return file.readAll();
+    }
+
+private:
+    QTemporaryFile file;
+    int saved;
+};
+
+QString debug_log_path()
+{
+    return QDir::homePath() + QStringLiteral("/Documents/rv8_debug_log.txt");
+}
+
+void worker_gives_up()
+{
+    qFatal("worker gave up: %d", 42);
+}
+
+// Child mode: a fatal message from a thread that is not the window's.
+int fatal_from_other_thread()
+{
+    QDir().mkpath(QDir::homePath() + QStringLiteral("/Documents"));
+    MainWindow window;
+    MainWindow::set_log_window(&window);
+    qInstallMessageHandler(MainWindow::message_handler);
+    QThread* thread = QThread::create(worker_gives_up);
+    thread->start();
+    thread->wait();
+    return 0; // not reached: the fatal message ends the process
+}
+}
+
+class tst_window : public QObject {
+    Q_OBJECT
+
+private slots:
+    void first_start_and_the_six_settings()
+    {
+        {
+            window_rig rig({}, false);
+            QCOMPARE(rig.find<QLineEdit>("debug_log_file_name")->text(), debug_log_path());
+            QCOMPARE(rig.find<QComboBox>("boost_select")->currentText(), QStringLiteral("PSI"));
+            QCOMPARE(rig.find<QLineEdit>("cust_ana_filename")->text(), QString());
+            QCOMPARE(rig.find<QAction>("act_save")->statusTip(),
+                     "Save this settings file (" + QDir::homePath() + "/Documents/rv8_settings.bnini)");
+            rig.find<QComboBox>("boost_select")->setCurrentIndex(1);
+        }
+        QSettings settings;
+        const QString docs = QDir::homePath() + QStringLiteral("/Documents");
+        const QStringList stored = {settings.value("MainWindow/debug_log_file_name").toString(),
+                                    settings.value("MainWindow/settings_file_name").toString(),
+                                    settings.value("MainWindow/live_log_folder_name").toString(),
+                                    settings.value("MainWindow/boost_units").toString(),
+                                    settings.value("MainWindow/cust_ana_file_name", "missing").toString(),
+                                    settings.value("MainWindow/cust_anb_file_name", "missing").toString()};
+        QCOMPARE(stored, QStringList({debug_log_path(), docs + "/rv8_settings.bnini", docs, "Bar", "", ""}));
+        {
+            window_rig again({}, false);
+            QCOMPARE(again.find<QComboBox>("boost_select")->currentText(), QStringLiteral("Bar"));
+        }
+        settings.clear();
+    }
+
+    void every_named_widget_with_its_kind()
+    {
+        log_capture log;
+        window_rig rig({}, false);
+        const QStringList warnings = log.texts(QtWarningMsg);
+        QVERIFY2(!warnings.join('\n').contains("No matching signal"), qPrintable(warnings.join('\n')));
+
+        // X_ stands for each of main_, aux_, gpo1_ and gpo2_.
+        const QList<std::pair<const char*, QString>> kinds = {
+            {"QAction", "act_reconnect act_open act_save act_save_as act_read act_write act_write_all act_reset "
+                        "act_logging act_live_log_to_file act_rw_debug"},
+            {"QMenu", "menuMenu menuDevice menuSettings"},
+            {"QToolBar", "toolBar"},
+            {"QStatusBar", "statusBar"},
+            {"QTabWidget", "main_tab"},
+            {"QComboBox", "gpi1_control gpi2_control boost_select live_display_format X_control X_vert_axis"},
+            {"QSpinBox", "gpi1_request gpi2_request gpi1_act_delay gpi2_act_delay gpi1_deact_delay gpi2_deact_delay "
+                         "X_override max_engine_speed main_time_delay main_min_duty aux_time_delay aux_min_duty "
+                         "battery_trim an_a_trim an_b_trim main_current_trim aux_current_trim X_horz_axis_gt "
+                         "pump_prime_delay pump_prime_delay_2 gpo1_act_delay gpo1_deact_delay gpo2_act_delay "
+                         "gpo2_deact_delay X_duty_live_value X_horz_live_value live_log_timer_start live_log_timer_stop"},
+            {"QDoubleSpinBox", "pulses_per_rev min_boost max_boost min_an1_input max_an1_input min_an2_input "
+                               "max_an2_input main_overcurrent_limit main_undercurrent_limit aux_overcurrent_limit "
+                               "aux_undercurrent_limit active_slope active_intercept active_atm active_deadband "
+                               "base_slope base_intercept base_atm X_vert_axis_gt X_vert_live_value"},
+            {"QPushButton", "X_override_set X_override_reset cust_ana_load_file cust_ana_defaults cust_anb_load_file "
+                            "cust_anb_defaults map_cal_calibrate map_cal_default map_cal_edit_defaults fw_browse "
+                            "fw_update open_debug_log_file live_collapse set_live_log_folder open_live_log_file "
+                            "live_log_to_file"},
+            {"QLineEdit", "cust_ana_filename cust_anb_filename fw_location debug_log_file_name live_aux_master "
+                          "live_main_duty live_main_current live_gpo1_duty live_gpi1_state live_an_a_voltage "
+                          "live_aux_duty live_aux_current live_gpo2_duty live_gpi2_state live_battery_voltage "
+                          "live_an_b_voltage live_rpm live_map live_log_folder live_log_file_name"},
+            {"QLabel", "X_vert_axis_name X_vert_axis_units X_vert_axis_name_2 X_vert_axis_units_2 gpo1_operate_label "
+                       "gpo2_operate_label gpo1_vert_comp_label gpo2_vert_comp_label gpo1_horz_comp_label "
+                       "gpo2_horz_comp_label live_an_a_units live_an_b_units live_log_timer connection_status"},
+            {"VerticalLabel", "X_vert_axis_label"},
+            {"duty_table", "X_table"},
+            {"table_graph", "X_graph"},
+            {"log_graph", "live_log_graph"},
+            {"QPlainTextEdit", "debug_log_text"},
+            {"QGroupBox", "live_data_group live_log_settings_group live_log_timer_group live_log_event_group"},
+            {"QCheckBox", "live_log_use_timer"},
+            {"fw_program_status", "fw_program_status"},
+            {"QFrame", "prog_frame reset_frame"},
+            {"QProgressBar", "prog_prog reset_prog"},
+        };
+        QStringList wrong;
+        for (const auto& [kind, names] : kinds)
+            for (const QString& name : names.split(' '))
+                for (const char* prefix : {"main_", "aux_", "gpo1_", "gpo2_"}) {
+                    const QString full = QString(name).replace("X_", prefix);
+                    const QList<QObject*> found = rig.window->findChildren<QObject*>(full);
+                    if (found.size() != 1 || !found[0]->inherits(kind))
+                        wrong << full + " (" + kind + ")";
+                    if (!name.startsWith("X_"))
+                        break;
+                }
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(", ")));
+
+        QTabWidget* tabs = rig.find<QTabWidget>("main_tab");
+        QStringList tab_pages;
+        for (int i = 0; i < tabs->count(); ++i)
+            tab_pages << tabs->widget(i)->objectName() + "=" + tabs->tabText(i);
+        QCOMPARE(tab_pages, QStringList({"basic=Settings", "main=Main Table", "aux=AUX Table", "gpo1=GPO1 Table",
+                                         "gpo2=GPO2 Table", "log=Debug Log", "live=Live View"}));
+    }
+
+    void debug_log_lines_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<quint64>("thread");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("debug, short id padded") << int(QtDebugMsg) << quint64(42)
+                                                << "[2026-03-05 14:07:09.004] {   42} it said so";
+        QTest::newRow("info") << int(QtInfoMsg) << quint64(12345) << "[2026-03-05 14:07:09.004] {12345} it said so";
+        QTest::newRow("warning, long id kept") << int(QtWarningMsg) << quint64(1234567)
+                                               << "[2026-03-05 14:07:09.004] {1234567} [Warning] void f(int): it said so";
+        QTest::newRow("critical") << int(QtCriticalMsg) << quint64(7)
+                                  << "[2026-03-05 14:07:09.004] {    7} [Critical] void f(int): it said so";
+        QTest::newRow("fatal") << int(QtFatalMsg) << quint64(7)
+                               << "[2026-03-05 14:07:09.004] {    7} [Fatal] void f(int): it said so";
+    }
+    void debug_log_lines()
+    {
+        QFETCH(int, type);
+        QFETCH(quint64, thread);
+        QFETCH(QString, line);
+        const QDateTime when(QDate(2026, 3, 5), QTime(14, 7, 9, 4));
+        QCOMPARE(debug_log_line(QtMsgType(type), "void f(int)", QStringLiteral("it said so"), thread, when), line);
+    }
+
+    void a_worker_warning_reaches_view_file_and_console()
+    {
+        QDir().mkpath(QDir::homePath() + QStringLiteral("/Documents"));
+        QFile::remove(debug_log_path());
+        window_rig rig;
+        MainWindow::set_log_window(rig.window.get());
+        QtMessageHandler previous = qInstallMessageHandler(MainWindow::message_handler);
+        stderr_capture console;
+        rig.window->on_act_reconnect_triggered();
+        QTRY_COMPARE(rig.status(), QStringLiteral("Connected fw v1.75 RV8-SX"));
+        // A driver that refuses to close makes the worker warn when it reconnects.
+        rig.device->with([](sim_unit*, virtual_faults& faults) {
+            faults.fail(d2xx_call::close, FT_IO_ERROR);
+            return 0;
+        });
+        rig.window->on_act_reconnect_triggered();
+        QPlainTextEdit* view = rig.find<QPlainTextEdit>("debug_log_text");
+        QTRY_VERIFY(view->toPlainText().contains("Cannot disconnect"));
+        qInstallMessageHandler(previous);
+        MainWindow::set_log_window(nullptr);
+        const QByteArray said = console.take();
+
+        const QRegularExpression shape(
+            "^\\[\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}\\] \\{ *(\\d+)\\} \\[Warning\\] FT_STATUS "
+            "rv8_worker::silent_close\\(\\): Cannot disconnect from device handle 0x[0-9a-f]+ \\(you can probably "
+            "ignore this\\)$");
+        QString line;
+        for (const QString& l : view->toPlainText().split('\n'))
+            if (l.contains("Cannot disconnect"))
+                line = l.trimmed();
+        const QRegularExpressionMatch match = shape.match(line);
+        QVERIFY2(match.hasMatch(), qPrintable(line));
+        QVERIFY(match.captured(1).toULongLong() != current_thread_number());
+        QVERIFY(said.contains(line.toLocal8Bit() + "\n"));
+        QFile file(debug_log_path());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll().contains(line.toLocal8Bit() + "\r\n"));
+    }
+
+    void a_fatal_message_from_another_thread_is_written_before_the_end()
+    {
+        QTemporaryDir home;
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("BRENNIX_CHILD_HOME", home.path());
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), {"--fatal-from-other-thread"});
+        QVERIFY(child.waitForFinished(30000));
+        QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+        const QByteArray tail = "[Fatal] void {anonymous}::worker_gives_up(): worker gave up: 42";
+        const QByteArray said = child.readAllStandardError();
+        QVERIFY2(said.contains("} " + tail + "\n"), said.constData());
+        QFile file(home.path() + "/Documents/rv8_debug_log.txt");
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll().contains("} " + tail + "\r\n"));
+    }
+
+    void connects_to_the_virtual_unit_data()
+    {
+        QTest::addColumn<int>("fw");
+        QTest::addColumn<int>("variant_byte");
+        QTest::addColumn<bool>("bootloader");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<double>("max_current");
+        QTest::newRow("RV8-SX 2.1") << 0x0201 << 0xAA << false << "Connected fw v2.1 RV8-SX" << "" << 20.0;
+        QTest::newRow("RV8-S lowers the limits") << 0x0201 << 0x55 << false << "Connected fw v2.1 RV8-S" << "" << 10.0;
+        QTest::newRow("too old, warned once")
+            << 0x0166 << 0xAA << false << "Connected fw v1.66 RV8-SX"
+            << "Incompatible firmware detected, need >= 0x167, have 0x166" << 20.0;
+        QTest::newRow("oldest compatible") << 0x0167 << 0xAA << false << "Connected fw v1.67 RV8-SX" << "" << 20.0;
+        // A bootloader cannot tell the variant: the limits stay as they were.
+        QTest::newRow("bootloader of an RV8-S") << 0 << 0x55 << true << "Connected bootloader" << "" << 20.0;
+    }
+    void connects_to_the_virtual_unit()
+    {
+        QFETCH(int, fw);
+        QFETCH(int, variant_byte);
+        QFETCH(bool, bootloader);
+        QFETCH(QString, status);
+        QFETCH(QString, box);
+        QFETCH(double, max_current);
+        window_rig rig(unit_config(quint16(fw), quint8(variant_byte), bootloader));
+        rig.prompts.answer = [](const box_request&) { return QMessageBox::Ok; };
+        QCOMPARE(rig.status(), QStringLiteral("Not Connected"));
+        rig.window->on_act_reconnect_triggered();
+        QCOMPARE(rig.status(), QStringLiteral("Connecting..."));
+        QCOMPARE(rig.led(), window_rig::led_of("yellow"));
+        QTRY_COMPARE(rig.status(), status);
+        QCOMPARE(rig.window->windowTitle(), "Vantrel Brennix v2.11.0:  " + status);
+        QCOMPARE(rig.led(), window_rig::led_of("green"));
+        QStringList boxes;
+        for (const box_request& r : rig.prompts.asked)
+            boxes << r.text + (r.icon == QMessageBox::Warning ? " (warning)" : "");
+        QCOMPARE(boxes, box.isEmpty() ? QStringList() : QStringList{box + " (warning)"});
+        QVERIFY(rig.find<QAction>("act_read")->isEnabled() && rig.find<QAction>("act_logging")->isEnabled());
+        QCOMPARE(rig.find<QAction>("act_write_all")->statusTip(),
+                 QStringLiteral("Write all settings to device, regardless of what changed"));
+        QCOMPARE(rig.find<QDoubleSpinBox>("main_overcurrent_limit")->maximum(), max_current);
+        QCOMPARE(rig.find<QDoubleSpinBox>("aux_overcurrent_limit")->maximum(), max_current);
+    }
+
+    void unplug_and_plug_back()
+    {
+        window_rig rig;
+        rig.window->on_act_reconnect_triggered();
+        QTRY_COMPARE(rig.status(), QStringLiteral("Connected fw v1.75 RV8-SX"));
+        rig.find<QAction>("act_live_log_to_file")->setChecked(true);
+        rig.plug(false);
+        QTRY_COMPARE(rig.status(), QStringLiteral("Not Connected"));
+        QCOMPARE(rig.window->windowTitle(), QStringLiteral("Vantrel Brennix v2.11.0 : Not Connected"));
+        QCOMPARE(rig.led(), window_rig::led_of("red"));
+        QStringList tips;
+        for (const char* name : {"act_read", "act_write", "act_write_all", "act_logging"})
+            tips << rig.find<QAction>(name)->statusTip();
+        QCOMPARE(tips, QStringList({connect_first, connect_first, connect_first, connect_first}));
+        for (const char* name : {"act_read", "act_write", "act_write_all", "act_reset", "act_logging", "act_live_log_to_file"})
+            QVERIFY2(!rig.find<QAction>(name)->isEnabled() && !rig.find<QAction>(name)->isChecked(), name);
+        QVERIFY(!rig.find<QWidget>("fw_update")->isEnabled() && !rig.find<QWidget>("main_override_set")->isEnabled());
+        rig.plug(true);
+        QTRY_COMPARE(rig.status(), QStringLiteral("Connected fw v1.75 RV8-SX"));
+        QVERIFY(rig.find<QWidget>("fw_update")->isEnabled());
+    }
+
+    void an_unplug_while_the_old_firmware_box_is_open_is_shown()
+    {
+        window_rig rig(unit_config(0x0160, 0xAA, false));
+        rig.prompts.answer = [&rig](const box_request&) {
+            rig.plug(false);
+            for (int i = 0; i < 500 && rig.status() != QLatin1String("Not Connected"); ++i)
+                QTest::qWait(10);
+            return QMessageBox::Ok;
+        };
+        rig.window->on_act_reconnect_triggered();
+        QTRY_COMPARE(rig.prompts.asked.size(), 1);
+        QCOMPARE(rig.status(), QStringLiteral("Not Connected"));
+        QVERIFY(!rig.find<QAction>("act_read")->isEnabled());
+        QCOMPARE(rig.led(), window_rig::led_of("red"));
+    }
+
+    void the_program_from_its_command_line()
+    {
+        QProcess sim;
+        sim.start(QStringLiteral(RV8_SIM_PATH), {"--fw-version", "0x0201"});
+        QVERIFY(sim.waitForReadyRead(5000));
+        const QString pty = QString::fromLocal8Bit(sim.readLine()).trimmed();
+
+        struct run {
+            QStringList args;
+            int code;
+            QByteArray out;  // must appear in standard output
+            QByteArray err;  // standard error, exactly
+        };
+        const QList<run> runs = {
+            {{"--version"}, 0, "Brennix 2.11.0\n", ""},
+            {{"--virtual-unit-variant", "x", "--virtual-unit"}, 2, "", "brennix: --virtual-unit-variant is sx or s, got \"x\"\n"},
+            {{"--virtual-unit", "--virtual-unit-fw", "0x10000"}, 2, "",
+             "brennix: --virtual-unit-fw wants a 16-bit number such as 0x0201, got \"0x10000\"\n"},
+            {{"--port", "ttyUSB0"}, 2, "", "brennix: --port wants an absolute device path such as /dev/pts/4, got \"ttyUSB0\"\n"},
+            {{"--colour"}, 2, "", "brennix: Unknown option 'colour'.\n"},
+            {{"--port", pty + ",KIRRA 3,SIM00002"}, -1, "Device connected. sn:SIM00002  v:201  var:0\n", ""},
+        };
+        for (const run& r : runs) {
+            QProcess program;
+            program.start(QStringLiteral(BRENNIX_PATH), r.args);
+            QVERIFY(program.waitForStarted());
+            QByteArray out;
+            if (r.code < 0) { // runs until closed: wait for the connection in its console log
+                for (int i = 0; i < 100 && !out.contains(r.out); ++i) {
+                    program.waitForReadyRead(100);
+                    out += program.readAllStandardOutput();
+                }
+                program.terminate();
+            }
+            QVERIFY(program.waitForFinished(10000));
+            out += program.readAllStandardOutput();
+            QVERIFY2(out.contains(r.out), out.constData());
+            if (r.code >= 0) {
+                QCOMPARE(program.exitCode(), r.code);
+                QCOMPARE(program.readAllStandardError(), r.err);
+            }
+        }
+        sim.terminate();
+        QVERIFY(sim.waitForFinished(5000));
+    }
+};
+
+int main(int argc, char** argv)
+{
+    // Settings, the debug log and documents go to a home of this run's own.
+    static QTemporaryDir home;
+    qputenv("HOME", home.path().toLocal8Bit());
+    for (const char* var : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_DOCUMENTS_DIR"})
+        qunsetenv(var);
+    const bool child = argc > 1 && qstrcmp(argv[1], "--fatal-from-other-thread") == 0;
+    if (child) // the parent gave it a home of its own
+        qputenv("HOME", qgetenv("BRENNIX_CHILD_HOME"));
+    QApplication::setAttribute(Qt::AA_DisableHighDpiScaling);
+    QApplication app(argc, argv);
+    set_app_identity();
+    init_app_resources();
+    if (child)
+        return fatal_from_other_thread();
+    tst_window test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_window.moc"

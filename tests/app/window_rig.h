@@ -1,0 +1,82 @@
+#pragma once
+// One rig for the window's tests: a virtual unit on the process' unit sources, the real window,
+// and scripted answers to its questions. A box nobody expected is recorded and fails the case.
+
+#include "app/mainwindow.h"
+#include "app/prompts.h"
+#include "device/d2xx/unit_sources.h"
+
+#include <QLabel>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+struct scripted_prompts : prompts {
+    std::function<QMessageBox::StandardButton(const box_request&)> answer;
+    QList<box_request> asked;
+    QStringList unexpected;
+
+    QMessageBox::StandardButton ask(const box_request& request) override
+    {
+        asked << request;
+        if (!answer) {
+            unexpected << request.text;
+            return QMessageBox::NoButton;
+        }
+        return answer(request);
+    }
+    QString choose(const file_request& request) override
+    {
+        unexpected << request.caption;
+        return {};
+    }
+};
+
+inline unit_sources& test_sources()
+{
+    static unit_sources sources(false);
+    return sources;
+}
+
+class window_rig {
+public:
+    explicit window_rig(const sim_config& config = {}, bool with_unit = true)
+    {
+        if (with_unit)
+            device = test_sources().add_virtual_unit(config);
+        window = std::make_unique<MainWindow>();
+        window->set_prompts(&prompts);
+        window->show();
+    }
+    ~window_rig()
+    {
+        window.reset();
+        if (device)
+            test_sources().virtuals().remove(device);
+    }
+
+    template <typename T = QObject>
+    T* find(const QString& name) const
+    {
+        return window->findChild<T*>(name);
+    }
+    QString status() const { return find<QLabel>(QStringLiteral("connection_status"))->text(); }
+    QImage led() const { return find<QLabel>(QStringLiteral("connection_led"))->pixmap(Qt::ReturnByValue).toImage(); }
+    static QImage led_of(const char* colour)
+    {
+        return QIcon(QStringLiteral(":/icon/%1led.ico").arg(QLatin1String(colour))).pixmap(16, 16).toImage();
+    }
+
+    // The hot-plug path: the watcher hands the event to the worker as udev would.
+    void plug(bool in)
+    {
+        device->set_plugged(in);
+        QMetaObject::invokeMethod(find<QObject>(QStringLiteral("hotplug_watcher")), "announce",
+                                  Q_ARG(quint32, in ? 0x8000u : 0x8004u));
+    }
+
+    std::shared_ptr<virtual_device> device;
+    std::unique_ptr<MainWindow> window;
+    scripted_prompts prompts;
+};

@@ -1,0 +1,48 @@
+// Renders the main window, connected to a virtual unit, one picture per tab.
+// Usage: window_shot <folder>   (writes window-<tab>.png)
+
+#include "app/app_resources.h"
+#include "app/mainwindow.h"
+#include "device/d2xx/unit_sources.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QLabel>
+#include <QTabWidget>
+#include <QTest>
+#include <QTextStream>
+
+int main(int argc, char** argv)
+{
+    QApplication::setAttribute(Qt::AA_DisableHighDpiScaling);
+    set_app_identity();
+    QApplication app(argc, argv);
+    if (argc != 2) {
+        QTextStream(stderr) << "usage: window_shot <folder>\n";
+        return 2;
+    }
+    init_app_resources();
+    unit_sources sources(false);
+    sources.add_virtual_unit();
+
+    MainWindow window;
+    MainWindow::set_log_window(&window);
+    window.show();
+    (void)QTest::qWaitForWindowExposed(&window);
+    qInstallMessageHandler(MainWindow::message_handler);
+    window.on_act_reconnect_triggered();
+    const QLabel* status = window.findChild<QLabel*>(QStringLiteral("connection_status"));
+    QDeadlineTimer deadline(5000);
+    while (!status->text().startsWith(QLatin1String("Connected fw")) && !deadline.hasExpired())
+        QTest::qWait(20);
+
+    QTabWidget* tabs = window.findChild<QTabWidget*>(QStringLiteral("main_tab"));
+    for (int i = 0; i < tabs->count(); ++i) {
+        tabs->setCurrentIndex(i);
+        QTest::qWait(400);
+        window.grab().save(QStringLiteral("%1/window-%2.png").arg(QString::fromLocal8Bit(argv[1]), tabs->widget(i)->objectName()));
+    }
+    qInstallMessageHandler(nullptr);
+    MainWindow::set_log_window(nullptr);
+    return 0;
+}
