@@ -29,7 +29,6 @@ table_graph::table_graph(QWidget* parent)
     // The renderer refuses an empty picture; the smallest one keeps renders before the first
     // resize from costing a full-size picture nobody sees.
     setSize(1, 1);
-    release_minimum();
     // Hover tips need move events without a pressed button.
     setMouseTracking(true);
 
@@ -39,6 +38,13 @@ table_graph::table_graph(QWidget* parent)
     zoomOut();
 
     setDraw(grapher);
+    release_minimum();
+}
+
+void table_graph::redraw()
+{
+    update();
+    release_minimum();
 }
 
 void table_graph::set_value(double value, int col, int row)
@@ -68,8 +74,8 @@ void table_graph::hold_tips()
 
 void table_graph::release_minimum()
 {
-    // The renderer pins the widget's minimum to its picture, which would stop a layout from
-    // ever shrinking the surface; the picture follows the widget, not the other way round.
+    // Every redraw pins the widget's minimum to its picture, which would stop a layout from ever
+    // shrinking the surface; the picture follows the widget, not the other way round.
     setMinimumSize(0, 0);
 }
 
@@ -78,6 +84,7 @@ void table_graph::mousePressEvent(QMouseEvent* event)
     const int step = left_of_middle(event) ? -rotate_step : rotate_step;
     // Kept within one turn so that endless clicking cannot grow the angle without bound.
     setPhi(((getPhi() + step) % 360 + 360) % 360);
+    release_minimum();
     event->accept();
     show_tips = false;
 }

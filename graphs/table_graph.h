@@ -15,6 +15,8 @@ public:
     table_grapher* get_grapher() const { return grapher; }
     bool tips_enabled() const { return show_tips; }
     QSize rendered_size() const { return QSize(last_size[0], last_size[1]); }
+    // Draws the surface again from the grid.
+    void redraw();
 
 public slots:
     void set_value(double value, int col, int row);

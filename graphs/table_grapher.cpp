@@ -1,5 +1,6 @@
 #include "graphs/table_grapher.h"
 
+#include "graphs/table_graph.h"
 #include "tables/duty_colours.h"
 
 #include <QtGlobal>
@@ -7,7 +8,7 @@
 
 constexpr char table_grapher::band_letters[];
 
-table_grapher::table_grapher(QMathGL* owner, int cols, int rows)
+table_grapher::table_grapher(table_graph* owner, int cols, int rows)
     : data(cols, rows), owner(owner), bands(band_colours())
 {
 }
@@ -63,5 +64,5 @@ void table_grapher::data_resize(int cols, int rows)
 void table_grapher::refresh_owner()
 {
     if (owner)
-        owner->update();
+        owner->redraw();
 }

@@ -7,7 +7,7 @@
 #include <mgl2/mgl.h>
 #include <mgl2/wnd.h>
 
-class QMathGL;
+class table_graph;
 
 class table_grapher : public mglDraw {
 public:
@@ -15,7 +15,7 @@ public:
     static constexpr char band_letters[] = "Bbclgeyqr";
     static constexpr int band_count = 9;
 
-    table_grapher(QMathGL* owner, int cols, int rows);
+    table_grapher(table_graph* owner, int cols, int rows);
 
     int Draw(mglGraph* gr) override;
 
@@ -31,7 +31,7 @@ private:
     void refresh_owner();
 
     mglData data;
-    QMathGL* owner;
+    table_graph* owner;
     std::array<QColor, band_count> bands;
     int draws = 0;
 };

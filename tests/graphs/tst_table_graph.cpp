@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QMouseEvent>
 #include <QToolTip>
+#include <QVBoxLayout>
 #include <QtTest>
 
 namespace {
@@ -107,6 +108,32 @@ private slots:
         QCOMPARE(g->rendered_size(), QSize(411, 300));
         g->resize(411, 289);
         QCOMPARE(g->get_grapher()->renders(), before + 2);
+    }
+
+    // Data and rotations redraw without pinning the widget's minimum to its picture, so a layout can
+    // still make the surface smaller.
+    void stays_shrinkable_after_every_redraw()
+    {
+        QWidget window;
+        auto* layout = new QVBoxLayout(&window);
+        auto* graph = new table_graph;
+        layout->addWidget(graph);
+        window.resize(400, 300);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QStringList minimums;
+        const auto note = [&] { minimums << QString("%1x%2").arg(graph->minimumWidth()).arg(graph->minimumHeight()); };
+        graph->set_values(QVector<double>(256, 40.0), 16, 16);
+        note();
+        graph->set_value(70, 3, 3);
+        note();
+        send_mouse(graph, QEvent::MouseButtonPress, 10);
+        note();
+        window.resize(200, 150);
+        QCoreApplication::processEvents();
+        note();
+        QCOMPARE(minimums.join(" "), QString("0x0 0x0 0x0 0x0"));
+        QVERIFY(graph->width() <= 200);
     }
 
     // The click takes the last tip down and no other takes its place.
