@@ -1,0 +1,231 @@
+// The brennix-cli program as a workshop runs it: a separate process, against the virtual unit and
+// against rv8-sim on a pseudo-terminal, with its own home folder.
+
+#include "model/ids.h"
+#include "model/table_record.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class tst_cli : public QObject {
+    Q_OBJECT
+
+    struct result {
+        int code;
+        QString out;
+        QString err;
+    };
+
+    QTemporaryDir home;
+    QProcess sim;
+    QString sim_port;
+
+    QProcess* start(const QStringList& args)
+    {
+        auto* p = new QProcess(this);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), home.path());
+        env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
+        p->setProcessEnvironment(env);
+        p->start(QStringLiteral(BRENNIX_CLI_PATH), args);
+        return p;
+    }
+
+    result finish(QProcess* p)
+    {
+        p->waitForFinished(60000);
+        const result r{p->exitStatus() == QProcess::NormalExit ? p->exitCode() : -1,
+                       QString::fromLocal8Bit(p->readAllStandardOutput()), QString::fromLocal8Bit(p->readAllStandardError())};
+        delete p;
+        return r;
+    }
+
+    result run(const QStringList& args) { return finish(start(args)); }
+
+    QStringList unit(const QString& target)
+    {
+        if (target == QLatin1String("rv8-sim"))
+            return {"--port", sim_port};
+        return {"--virtual-unit", "--virtual-store", home.filePath(QStringLiteral("virtual.mem"))};
+    }
+
+    QString path(const QString& name) { return home.filePath(name); }
+
+    static int data_rows(const QString& log)
+    {
+        QFile file(log);
+        if (!file.open(QIODevice::ReadOnly))
+            return -1;
+        return QString::fromLatin1(file.readAll()).count(QRegularExpression(QStringLiteral("\n\\d{13},")));
+    }
+
+    // Edits a settings file the way a user's other tools would: through its own INI keys.
+    static void edit(const QString& from, const QString& to, const std::function<void(QSettings&)>& change)
+    {
+        QFile::remove(to);
+        QVERIFY(QFile::copy(from, to));
+        QSettings file(to, QSettings::IniFormat);
+        change(file);
+    }
+
+    static void set_cell(QSettings& file, int row, int column, quint16 counts)
+    {
+        const QString key = QStringLiteral("rv8_vars/tables/2/MAIN duty table");
+        QByteArray t = file.value(key).toByteArray();
+        const int at = table_record::cell_offset(row, column);
+        t[at] = char(counts >> 8);
+        t[at + 1] = char(counts);
+        t[639] = char(table_record::checksum_of(t.left(639)));
+        file.setValue(key, t);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(home.isValid());
+        sim.start(QStringLiteral(RV8_SIM_PATH), QStringList());
+        while (!sim.canReadLine())
+            QVERIFY(sim.waitForReadyRead(5000));
+        sim_port = QString::fromLocal8Bit(sim.readLine()).trimmed();
+    }
+
+    void cleanupTestCase()
+    {
+        sim.terminate();
+        QVERIFY(sim.waitForFinished(5000));
+    }
+
+    void exit_codes_and_listings()
+    {
+        const QString sim_serial = QStringLiteral("P") + sim_port.mid(1).remove(QLatin1Char('/')).toUpper();
+        const QString help = QStringLiteral("; see brennix-cli --help\n");
+        const QList<std::tuple<QStringList, int, QString, QString>> cases{
+            {{"--virtual-unit", "list"}, 0, "KIRRA 3\tRV8V0001\tvirtual\n", ""},
+            {{"--json", "--port", sim_port, "list"}, 0,
+             QStringLiteral("[{\"description\":\"KIRRA 3\",\"port\":\"%1\",\"serial\":\"%2\",\"unit\":true}]\n")
+                 .arg(sim_port, sim_serial),
+             ""},
+            {{"--virtual-unit", "info"}, 0, "serial: RV8V0001\nfirmware: fw v1.75\nvariant: RV8-SX\nrunning: application\n", ""},
+            {{"--virtual-unit", "--port", sim_port, "--serial", "RV8V0001", "--json", "info"}, 0,
+             "{\"firmware\":\"fw v1.75\",\"fw_version\":373,\"running\":\"application\",\"serial\":\"RV8V0001\","
+             "\"variant\":\"RV8-SX\"}\n",
+             ""},
+            {{"list"}, 3, "", "brennix-cli: no unit found; connect one by USB, name its port with --port PATH, or use --virtual-unit\n"},
+            {{"--virtual-unit", "--serial", "RV8X", "read", path("x.bnini")}, 3, "",
+             "brennix-cli: no unit with serial number RV8X found; brennix-cli list shows the units found\n"},
+            {{"--virtual-unit", "--port", sim_port, "info"}, 2, "",
+             QStringLiteral("brennix-cli: 2 units found (%1, RV8V0001); pick one with --serial SN\n").arg(sim_serial)},
+            {{"frobnicate"}, 2, "", "brennix-cli: unknown command \"frobnicate\"" + help},
+            {{"--virtual-unit", "read"}, 2, "", "brennix-cli: read wants read FILE.bnini" + help},
+            {{"diff", "a.bnini", "--all"}, 2, "", "brennix-cli: diff does not take --all" + help},
+            {{"log", "--seconds", "soon", "a.bnlog"}, 2, "",
+             "brennix-cli: --seconds wants a number of seconds, 0.001 or more, got \"soon\"" + help},
+            {{"--port", "ttyUSB0", "list"}, 2, "",
+             "brennix-cli: --port wants an absolute device path such as /dev/pts/4, got \"ttyUSB0\"\n"},
+        };
+        for (const auto& [args, code, out, err] : cases) {
+            const result r = run(args);
+            QVERIFY2(r.code == code && r.out == out && r.err == err,
+                     qPrintable(args.join(' ') + " -> " + QString::number(r.code) + "\n" + r.out + r.err));
+        }
+    }
+
+    void settings_round_trip_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::newRow("virtual unit") << QStringLiteral("virtual");
+        QTest::newRow("rv8-sim") << QStringLiteral("rv8-sim");
+    }
+
+    void settings_round_trip()
+    {
+        QFETCH(QString, target);
+        const QStringList u = unit(target);
+        const QString a = path(target + ".a.bnini"), b = path(target + ".b.bnini"), c = path(target + ".c.bnini");
+        QCOMPARE(run(u + QStringList{"read", a}).code, 0);
+        const result same = run(u + QStringList{"diff", a});
+        QCOMPARE(std::make_pair(same.code, same.out), std::make_pair(0, QString()));
+
+        edit(a, b, [](QSettings& f) {
+            set_cell(f, 3, 5, 379);
+            f.setValue(QStringLiteral("rv8_vars/ints/36/GPI1 act delay"), 16);
+        });
+        const QString changes = "GPI1 act delay: 104 ms -> 208 ms\n"
+                                "MAIN duty table cell 3000 RPM, 24.0 PSI (row 3, column 5): 80 % -> 37 %\n";
+        const result differs = run(u + QStringList{"diff", b});
+        QCOMPARE(std::make_pair(differs.code, differs.out), std::make_pair(1, changes));
+        const result dry = run(u + QStringList{"write", b, "--dry-run"});
+        QCOMPARE(std::make_tuple(dry.code, dry.out, run(u + QStringList{"diff", b}).code), std::make_tuple(0, changes, 1));
+        QCOMPARE(run(u + QStringList{"write", b}).code, 0);
+        QCOMPARE(run(u + QStringList{"diff", b}).code, 0);
+
+        // The restore point is the unit as it was: the file read before the write, to the byte.
+        const QStringList points = run({"restore", "--list"}).out.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(points.size(), 1);
+        QFile point(points[0].section('\t', 2)), before(a);
+        QVERIFY(point.open(QIODevice::ReadOnly) && before.open(QIODevice::ReadOnly));
+        QCOMPARE(point.readAll(), before.readAll());
+
+        edit(b, c, [](QSettings& f) {
+            f.setValue(QStringLiteral("rv8_vars/tables/2/MAIN duty table"),
+                       f.value(QStringLiteral("rv8_vars/tables/2/MAIN duty table")).toByteArray().left(639));
+            f.setValue(QStringLiteral("rv8_vars/ints/37/GPI1 deact delay"), 10);
+        });
+        const result refused = run(u + QStringList{"write", c});
+        QCOMPARE(std::make_tuple(refused.code, refused.out, refused.err),
+                 std::make_tuple(1, QString(),
+                                 QStringLiteral("warning: %1: MAIN duty table: 639 bytes, a table has 640\n"
+                                                "brennix-cli: %1 has 1 warning(s); nothing was written. Correct the file, "
+                                                "or add --force to write the rest (a damaged table is never sent)\n")
+                                     .arg(c)));
+        const result forced = run(u + QStringList{"write", c, "--force"});
+        QCOMPARE(std::make_pair(forced.code, forced.out), std::make_pair(0, QString("GPI1 deact delay: 104 ms -> 130 ms\n")));
+        const result back = run(u + QStringList{"diff", a});
+        QCOMPARE(std::make_pair(back.code, back.out),
+                 std::make_pair(1, QString("GPI1 act delay: 208 ms -> 104 ms\nGPI1 deact delay: 130 ms -> 104 ms\n"
+                                           "MAIN duty table cell 3000 RPM, 24.0 PSI (row 3, column 5): 37 % -> 80 %\n")));
+        QCOMPARE(run(u + QStringList{"restore", points[0].section('\t', 2)}).code, 0);
+        QCOMPARE(run(u + QStringList{"diff", a}).code, 0);
+        QVERIFY(QDir(path("data/Vantrel/Brennix/restore")).removeRecursively());
+    }
+
+    void log_rows_match_records()
+    {
+        const QString timed = path("timed.bnlog"), stopped = path("stopped.bnlog");
+        const result r = run(unit("virtual") + QStringList{"log", "--seconds", "2", timed});
+        const int rows = data_rows(timed);
+        QCOMPARE(std::make_pair(r.code, r.out), std::make_pair(0, QStringLiteral("%1 records written to %2\n").arg(rows).arg(timed)));
+        QVERIFY(rows > 50);
+        // Ctrl+C (or a kill) is the other way a recording ends; the file is closed whole.
+        QProcess* p = start(unit("rv8-sim") + QStringList{"log", stopped});
+        QTRY_VERIFY_WITH_TIMEOUT(data_rows(stopped) > 20, 10000);
+        p->terminate();
+        const result s = finish(p);
+        QCOMPARE(std::make_pair(s.code, s.out),
+                 std::make_pair(0, QStringLiteral("%1 records written to %2\n").arg(data_rows(stopped)).arg(stopped)));
+    }
+
+    void flash_checks_the_image_first()
+    {
+        const QString data = QString::fromLocal8Bit(qgetenv("BRENNIX_TEST_DATA"));
+        const QString bad = data + "/RV8_MAVO_0180_bad_line.hex";
+        const QStringList u = unit("rv8-sim");
+        const result refused = run(u + QStringList{"flash", bad});
+        QCOMPARE(std::make_tuple(refused.code, refused.err, run(u + QStringList{"info"}).out.section('\n', 1, 1)),
+                 std::make_tuple(1,
+                                 "brennix-cli: flash refused: " + bad +
+                                     ": line 12: checksum is 0x5E, the record says 0x53; the unit was not touched\n",
+                                 QString("firmware: fw v1.75")));
+        const result flashed = run(u + QStringList{"flash", data + "/RV8_MAVO_0180.hex"});
+        QCOMPARE(std::make_tuple(flashed.code, flashed.out, run(u + QStringList{"info"}).out.section('\n', 1, 1)),
+                 std::make_tuple(0, QStringLiteral("unit %1 now runs fw v1.80 (was fw v1.75)\n")
+                                        .arg(run(u + QStringList{"info"}).out.section('\n', 0, 0).mid(8)),
+                                 QString("firmware: fw v1.80")));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_cli)
+#include "tst_cli.moc"
