@@ -1,0 +1,85 @@
+// Start-up of the real program on its virtual unit, offscreen: from process start to the window
+// shown, to "Connected", and the resident memory once connected; median of 10 runs.
+// The window is shown just before the debug log's handler is installed, so the first log line on
+// standard output marks "shown"; "Device connected." marks the connection.
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+struct run_result {
+    double shown_ms = -1;
+    double connected_ms = -1;
+    double rss_mib = -1;
+};
+
+double rss_mib(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    return -1;
+}
+
+run_result one_run(const QString& home)
+{
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("HOME"), home);
+    program.setProcessEnvironment(env);
+    run_result r;
+    QElapsedTimer clock;
+    clock.start();
+    program.start(QStringLiteral(BRENNIX_PATH), {QStringLiteral("--virtual-unit")});
+    QByteArray out;
+    while (r.connected_ms < 0 && clock.elapsed() < 20000) {
+        program.waitForReadyRead(5);
+        out += program.readAllStandardOutput();
+        if (r.shown_ms < 0 && out.contains("] {"))
+            r.shown_ms = clock.nsecsElapsed() / 1e6;
+        if (out.contains("Device connected."))
+            r.connected_ms = clock.nsecsElapsed() / 1e6;
+    }
+    r.rss_mib = rss_mib(program.processId());
+    program.terminate();
+    program.waitForFinished(10000);
+    return r;
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? -1 : (v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2);
+}
+}
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir home;
+    std::vector<double> shown, connected, rss;
+    one_run(home.path()); // warm the file cache
+    for (int i = 0; i < 10; ++i) {
+        const run_result r = one_run(home.path());
+        shown.push_back(r.shown_ms);
+        connected.push_back(r.connected_ms);
+        rss.push_back(r.rss_mib);
+    }
+    std::printf("{\"bench\":\"startup\",\"runs\":10,\"shown_ms_median\":%.1f,\"shown_ms_max\":%.1f,"
+                "\"connected_ms_median\":%.1f,\"connected_ms_max\":%.1f,\"rss_mib_connected_median\":%.1f}\n",
+                median(shown), *std::max_element(shown.begin(), shown.end()), median(connected),
+                *std::max_element(connected.begin(), connected.end()), median(rss));
+    return 0;
+}
