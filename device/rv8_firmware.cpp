@@ -1,6 +1,7 @@
 // Firmware programming: restart into the bootloader, stream the image line by line with the
 // bootloader's handshake, then ask the new application who it is.
 
+#include "device/fw_lines.h"
 #include "device/rv8.h"
 #include "model/rv8_vars.h"
 
@@ -12,8 +13,6 @@ namespace {
 constexpr char xoff = 0x13;
 constexpr char ack = 0x06;
 constexpr char xon = 0x11;
-constexpr int max_line = 63;
-const QByteArray extended_address(":020000040000FA");
 const char* const programming_failed =
     "Programming failed! Reset the board, check connections/power, and try again.";
 
@@ -87,33 +86,13 @@ FT_STATUS rv8_worker::program_fw(QString fw_location)
 FT_STATUS rv8_worker::send_fw_lines(const QByteArray& image)
 {
     const int total = image.count('\n');
-    bool first_sent = true;
-    int n = 0;
-    for (int at = 0; at < image.size();) {
-        int stop = image.indexOf('\n', at);
-        if (stop < 0)
-            stop = image.size();
-        QByteArray line = image.mid(at, stop - at);
-        at = stop + 1;
-        ++n;
-        if (line.endsWith('\r'))
-            line.chop(1);
-        line.truncate(max_line);
-        if (!line.startsWith(':') && !line.startsWith('|'))
-            continue;
-        line = line.trimmed() + '\r';
-        FT_STATUS status = FT_OK;
-        if (first_sent && line.startsWith(':') && !line.startsWith(extended_address))
-            status = write_fw_line(extended_address + '\r');
-        first_sent = false;
-        if (status == FT_OK)
-            status = write_fw_line(line);
-        if (status != FT_OK) {
+    for (const fw_line& line : fw_transfer_lines(image)) {
+        if (FT_STATUS status = write_fw_line(line.text)) {
             qCritical("%s", programming_failed);
             return status;
         }
-        if (n % 10 == 0 && total > 0)
-            emit fw_progress(qMin(100, n * 100 / total));
+        if (line.number > 0 && line.number % 10 == 0 && total > 0)
+            emit fw_progress(int(qMin<qint64>(100, qint64(line.number) * 100 / total)));
     }
     return FT_OK;
 }
