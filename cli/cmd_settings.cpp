@@ -39,6 +39,10 @@ unit_settings file_over(const QString& path, const unit_settings& unit, QStringL
     if (!unit_settings::load(path, unit, &file, warnings, &error))
         throw cli_failure{exit_differs, error + QStringLiteral("; give the path of a .bnini settings file")};
     *warnings += file.table_faults();
+    // The window, too, advises against writing what a newer program saved.
+    if (file.ints[int_gui_version] > program_version_number())
+        *warnings << QStringLiteral("saved by Brennix %1, newer than this %2; it may hold settings this version does not know")
+                         .arg(gui_version_text(file.ints[int_gui_version]), gui_version_text(program_version_number()));
     for (const QString& w : qAsConst(*warnings))
         console::err(QStringLiteral("warning: %1: %2").arg(path, w));
     return file;

@@ -119,6 +119,10 @@ QString unit_session::reported_since(int mark)
 
 unit_settings unit_session::read()
 {
+    if (version == 0)
+        throw cli_failure{exit_link, QStringLiteral("unit %1 runs its bootloader, not its firmware; program an image first "
+                                                    "(brennix-cli flash IMAGE)")
+                                         .arg(serial_number)};
     FT_STATUS status = FT_OTHER_ERROR;
     unit_settings settings;
     const auto c = connect(worker(), &rv8_worker::read_data, this,
