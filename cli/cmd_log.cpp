@@ -12,6 +12,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTimer>
+#include <atomic>
 
 namespace {
 
@@ -28,13 +29,21 @@ void mark_all_settings(unit_session& session)
         w->add_field_to_var(quint32(s.ints[i]), i);
 }
 
-int rows_written(const rv8_worker* w)
+// Counts the rows the worker wrote and empties its store, both in its own thread so that no record
+// slips in between; a recording of hours would otherwise keep every sample in memory.
+void harvest(rv8_worker* w, std::atomic<qint64>* rows)
 {
-    const tsafe_qvector<unsigned int>& marks = w->get_file_marks();
-    int rows = 0;
-    for (int i = 0; i < marks.size(); ++i)
-        rows += marks.value(i) == 1;
-    return rows;
+    QMetaObject::invokeMethod(
+        w,
+        [w, rows] {
+            const tsafe_qvector<unsigned int>& marks = w->get_file_marks();
+            qint64 n = 0;
+            for (int i = 0; i < marks.size(); ++i)
+                n += marks.value(i) == 1;
+            *rows += n;
+            w->clear_live_logs();
+        },
+        Qt::QueuedConnection);
 }
 
 } // namespace
@@ -49,6 +58,7 @@ int cmd_log(command_context& c)
     w->set_log_file(path);
 
     QEventLoop loop;
+    std::atomic<qint64> rows{0};
     int received = 0;
     int last_second = 0;
     bool started = false;
@@ -82,10 +92,11 @@ int cmd_log(command_context& c)
             else
                 console::status(QStringLiteral("recording %1: %2 records, %3 per second, %4 s")
                                     .arg(path)
-                                    .arg(rows_written(w))
+                                    .arg(rows.load())
                                     .arg(received - last_second)
                                     .arg(since.elapsed() / 1000));
             last_second = received;
+            harvest(w, &rows);
         }),
     };
     const int mark = console::problem_mark();
@@ -103,23 +114,23 @@ int cmd_log(command_context& c)
     // One last record is read before the stream goes off, and it still reaches the file.
     w->stop_live_logging(false);
     w->enable_log_to_file(false);
+    harvest(w, &rows);
     c.session.settle();
     for (const auto& wire : wires)
         QObject::disconnect(wire);
     console::end_progress();
-    const int rows = rows_written(w);
     if (!file_failure.isEmpty())
-        throw cli_failure{exit_link, QStringLiteral("%1; %2 records were written before it").arg(file_failure).arg(rows)};
+        throw cli_failure{exit_link, QStringLiteral("%1; %2 records were written before it").arg(file_failure).arg(rows.load())};
     if (link_lost)
         throw cli_failure{exit_link, QStringLiteral("the link to unit %1 was lost; %2 holds %3 records; check the cable")
                                          .arg(c.session.serial(), path)
-                                         .arg(rows)};
+                                         .arg(rows.load())};
     if (!writing)
         throw cli_failure{exit_interrupted, QStringLiteral("interrupted before writing started; %1 was not created").arg(path)};
     if (c.options.json)
         console::out(QString::fromUtf8(
-            QJsonDocument(QJsonObject{{"file", path}, {"records", rows}}).toJson(QJsonDocument::Compact)));
+            QJsonDocument(QJsonObject{{"file", path}, {"records", rows.load()}}).toJson(QJsonDocument::Compact)));
     else
-        console::out(QStringLiteral("%1 records written to %2").arg(rows).arg(path));
+        console::out(QStringLiteral("%1 records written to %2").arg(rows.load()).arg(path));
     return exit_ok;
 }

@@ -13,11 +13,11 @@
 unit_session::unit_session(const cli_options& options)
     : sources(true), virtual_store(options.virtual_store), wanted_serial(options.serial)
 {
-    for (const QString& spec : options.ports) {
+    for (const QString& port : options.ports) {
         QString error;
-        if (!sources.add_port_spec(spec, &error))
+        if (!sources.add_port_spec(port, &error))
             throw cli_failure{exit_usage, error};
-        const QStringList parts = spec.split(QLatin1Char(','));
+        const QStringList parts = port.split(QLatin1Char(','));
         const QString path = parts.value(0).trimmed();
         const QString serial = parts.value(2).trimmed();
         named_ports.insert(serial.isEmpty() ? unit_sources::serial_for_path(path) : serial, path);
