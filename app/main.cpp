@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <mgl2/define.h>
 
 #include <cstdio>
 #include <memory>
@@ -62,6 +63,9 @@ int main(int argc, char** argv)
 
     QApplication app(argc, argv);
     init_app_resources();
+    // The surfaces are 16 x 16 cells: OpenMP's worker threads would spin waiting for work longer
+    // than the drawing takes, and compete with the worker thread for the cores.
+    mgl_set_num_thr(1);
     if (options.virtual_unit)
         sources.add_virtual_unit(options.virtual_config);
 
