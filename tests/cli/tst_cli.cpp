@@ -208,6 +208,22 @@ private slots:
                  std::make_pair(0, QStringLiteral("%1 records written to %2\n").arg(data_rows(stopped)).arg(stopped)));
     }
 
+    void calibrate_map_writes_only_when_asked()
+    {
+        // The virtual unit's sensor noise follows its fixed seed, so the reading is known.
+        const QStringList u = unit("virtual");
+        const QString before = path("before-cal.bnini");
+        QCOMPARE(run(u + QStringList{"read", before}).code, 0);
+        const QString reading = "atmosphere: 224 counts (was 223)\nactive intercept: 223.312 counts (was 222.312)\n";
+        const result looked = run(u + QStringList{"calibrate-map"});
+        QCOMPARE(std::make_tuple(looked.code, looked.out, run(u + QStringList{"diff", before}).code),
+                 std::make_tuple(0, reading + "not written; add --write to store it in the unit\n", 0));
+        const result wrote = run(u + QStringList{"calibrate-map", "--write"});
+        QVERIFY(wrote.code == 0 && wrote.out.startsWith(reading));
+        QCOMPARE(run(u + QStringList{"diff", before}).out,
+                 QString("Active Intercept: 223.312 counts -> 222.312 counts\nActive Atmospheric: 224 counts -> 223 counts\n"));
+    }
+
     void flash_checks_the_image_first()
     {
         const QString data = QString::fromLocal8Bit(qgetenv("BRENNIX_TEST_DATA"));
