@@ -185,7 +185,8 @@ void settings_diff::compare_table(table_index t, const converter& conv)
         int end = k + 1;
         while (end < table_record::size && !covered[end] && a.bytes()[end] != b.bytes()[end])
             ++end;
-        add(name, QStringLiteral("bytes %1 to %2").arg(k).arg(end - 1), hex_bytes(a.bytes(), k, end),
+        const QString where = end - k == 1 ? QStringLiteral("byte %1").arg(k) : QStringLiteral("bytes %1 to %2").arg(k).arg(end - 1);
+        add(name, where, hex_bytes(a.bytes(), k, end),
             hex_bytes(b.bytes(), k, end), t);
         k = end;
     }
