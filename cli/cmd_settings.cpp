@@ -10,6 +10,7 @@
 #include "cli/unit_session.h"
 
 #include "model/param_units.h"
+#include "model/table_record.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
@@ -37,7 +38,7 @@ unit_settings file_over(const QString& path, const unit_settings& unit, QStringL
     unit_settings file;
     QString error;
     if (!unit_settings::load(path, unit, &file, warnings, &error))
-        throw cli_failure{exit_differs, error + QStringLiteral("; give the path of a .bnini settings file")};
+        throw cli_failure{exit_usage, error + QStringLiteral("; give the path of a .bnini settings file")};
     *warnings += file.table_faults();
     // The window, too, advises against writing what a newer program saved.
     if (file.ints[int_gui_version] > program_version_number())
@@ -76,16 +77,18 @@ int write_settings(command_context& c, QString path)
     QList<int> groups;
     QList<setting_change> sent;
     for (int g = 0; g < settings_diff::g_count; ++g) {
-        if ((g == settings_diff::g_base_map_cal && !factory) || (g <= tbl_gpo2 && !file.table_faults().filter(table_names[g]).isEmpty()))
+        const bool damaged = g <= tbl_gpo2 && !table_record(file.tables[g]).fault().isEmpty();
+        if (damaged || (g == settings_diff::g_base_map_cal && !factory))
             continue;
         if (c.options.has("--all") || diff.group_differs(g))
             groups << g;
     }
     QJsonArray json;
+    const QJsonArray all = diff.to_json();
     for (int k = 0; k < diff.changes().size(); ++k)
         if (groups.contains(diff.changes()[k].group)) {
             sent << diff.changes()[k];
-            json.append(diff.to_json()[k]);
+            json.append(all[k]);
         }
     if (diff.group_differs(settings_diff::g_base_map_cal) && !factory)
         console::err(QStringLiteral("note: the factory MAP calibration differs and is kept as the unit has it; "

@@ -121,6 +121,8 @@ private slots:
             {{"frobnicate"}, 2, "", "brennix-cli: unknown command \"frobnicate\"" + help},
             {{"--virtual-unit", "read"}, 2, "", "brennix-cli: read wants read FILE.bnini" + help},
             {{"diff", "a.bnini", "--all"}, 2, "", "brennix-cli: diff does not take --all" + help},
+            {{"--virtual-unit", "diff", path("none.bnini")}, 2, "",
+             "brennix-cli: " + path("none.bnini") + " does not exist; give the path of a .bnini settings file\n"},
             {{"log", "--seconds", "soon", "a.bnlog"}, 2, "",
              "brennix-cli: --seconds wants a number of seconds, 0.001 or more, got \"soon\"" + help},
             {{"--port", "ttyUSB0", "list"}, 2, "",
