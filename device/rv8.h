@@ -116,8 +116,9 @@ private:
     }
 
     FT_STATUS query_identity();
+    FT_STATUS identify();
     void record_variant();
-    void announce_unit(FT_STATUS identity);
+    void announce_unit();
     bool find_unit();
     FT_STATUS send_live_off();
     void drain_after_live_off();

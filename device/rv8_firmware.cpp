@@ -45,7 +45,7 @@ void rv8_worker::start_fw_program(QString fw_location)
     emit reset_progress(100);
     qDebug("Start fw programming");
     status = program_fw(fw_location);
-    query_identity();
+    identify();
     if (is_open())
         record_variant();
     emit fw_programmed(status, fw_version, variant);

@@ -67,23 +67,31 @@ void rv8_worker::open()
     }
     stop_live_logging(true);
     // A unit in its bootloader does not answer: it shows as fw 0.
-    announce_unit(query_identity());
+    identify();
+    announce_unit();
 }
 
-// A unit pulled out during its identity query would show as one in its bootloader that is not
-// there. A failed query has often closed the link already; when it has not (a failed write leaves
-// it open), the device is asked whether it is still there.
-void rv8_worker::announce_unit(FT_STATUS identity)
+// Telling the window about a unit that was pulled out during its identity query would show one in
+// its bootloader that is not there.
+void rv8_worker::announce_unit()
 {
-    DWORD rx = 0, tx = 0, events = 0;
-    if (identity != FT_OK && is_open() && FT_GetStatus(handle, &rx, &tx, &events) != FT_OK) {
-        qCritical("Cannot get queue status, disconnecting");
-        close();
-    }
     if (!is_open())
         return;
     record_variant();
     emit opened(serial_number, fw_version, variant);
+}
+
+// The identity query, and when it fails without having closed the link (a failed write leaves it
+// open), a word with the driver on whether the device is still there at all.
+FT_STATUS rv8_worker::identify()
+{
+    const FT_STATUS status = query_identity();
+    DWORD rx = 0, tx = 0, events = 0;
+    if (status != FT_OK && is_open() && FT_GetStatus(handle, &rx, &tx, &events) != FT_OK) {
+        qCritical("Cannot get queue status, disconnecting");
+        close();
+    }
+    return status;
 }
 
 FT_STATUS rv8_worker::query_identity()
@@ -198,7 +206,8 @@ FT_STATUS rv8_worker::reset_into_bootloader()
         return FT_OTHER_ERROR;
     }
     qCritical("Could not reset into bootloader mode. Either FW is too old (must be greater than v1.60) or there was a comms issue (power cycle the board).");
-    announce_unit(query_identity());
+    identify();
+    announce_unit();
     return FT_OTHER_ERROR;
 }
 

@@ -68,8 +68,9 @@ void rv8_worker::file_to_vars_to_field(QString filename)
     if (vars->file_to_vars(filename, warnings)) {
         // The connected unit's variant wins over the one the file was saved with.
         if (is_open()) {
-            query_identity();
-            record_variant();
+            identify();
+            if (is_open())
+                record_variant();
         }
         QList<QByteArray> tables;
         QList<quint32> ints;

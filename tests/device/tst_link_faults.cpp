@@ -1,0 +1,256 @@
+// Every phase of a session against every kind of fault that can strike in it: what the worker
+// reports, in what order, whether the link is still open, and that a live-log file holds exactly
+// the samples it claims. Each case runs in a thread of its own, so a hang fails the case instead
+// of the whole run.
+
+#include "tests/device/tst_worker_rig.h"
+
+#include <QThread>
+
+using namespace wire;
+
+namespace {
+
+const QString image = qEnvironmentVariable("BRENNIX_TEST_DATA", QFileInfo(__FILE__).path() + "/../data") +
+                      "/RV8_MAVO_0180.hex";
+
+enum fault { unplug, call_fails, short_transfer, silent, garbled };
+
+// Where a phase begins on the wire, and the forms its faults take there.
+struct phase {
+    const char* name;
+    QByteArray trigger; // empty: the fault is in place before the phase starts
+    d2xx_call call;     // the call that fails
+    bool short_read;    // else a short write
+};
+
+const phase phases[] = {
+    {"connect: list", {}, d2xx_call::open, false},
+    {"connect: open", {}, d2xx_call::open, false},
+    {"connect: time-outs", {}, d2xx_call::set_timeouts, false},
+    {"connect: latency", {}, d2xx_call::set_latency_timer, false},
+    {"connect: identity", version_query, d2xx_call::read, true},
+    {"read", QByteArray::fromHex("C3050001B374"), d2xx_call::read, true},
+    {"write", QByteArray(1, char(0xC3)), d2xx_call::write, false},
+    {"live: start", live_on, d2xx_call::write, false},
+    {"live: steady", {}, d2xx_call::queue_status, true},
+    {"live: stop", live_off, d2xx_call::get_status, false},
+    {"firmware: bootloader", QByteArray::fromHex("C3050001C007"), d2xx_call::queue_status, true},
+    {"firmware: lines", ":10001000D0F23D8A", d2xx_call::purge, false},
+    {"firmware: end", ":00000001FF", d2xx_call::read, true},
+    {"firmware: identity", version_query, d2xx_call::read, true},
+};
+
+struct result {
+    QString events;
+    bool open = false;
+    bool file_matches = true;
+};
+
+// The fault of one cell, as the driver or the unit makes it.
+void make(fault f, const phase& p, int index, sim_unit& unit, virtual_faults& driver)
+{
+    switch (f) {
+    case unplug:
+        driver.unplugged = true;
+        break;
+    case call_fails:
+        driver.fail(p.call, FT_IO_ERROR);
+        break;
+    case short_transfer:
+        (p.short_read ? driver.short_reads : driver.short_writes) = 1;
+        break;
+    case silent: // nothing comes back
+        if (index == 8 || index == 11 || index == 12)
+            driver.rx_shown = 0;
+        else if (index == 9)
+            driver.tx_stuck = true;
+        else if (index == 10)
+            unit.faults().banner = sim_faults::banner_fault::missing;
+        else
+            unit.faults().drop_replies = 1;
+        break;
+    case garbled: // something wrong comes back
+        if (index == 5)
+            unit.faults().corrupt_table_checksum = 1;
+        else if (index == 8 || index == 9)
+            unit.faults().bad_live_trailer = true;
+        else if (index == 10)
+            unit.faults().banner = sim_faults::banner_fault::v_last;
+        else if (index == 11)
+            unit.faults().refuse_hex_line = 3;
+        else if (index == 12)
+            unit.faults().refuse_hex_line = 25; // the end record, after the address record and 23 data lines
+        else
+            unit.faults().corrupt_headers = 5;
+        break;
+    }
+}
+
+result run_cell(int index, fault f, const QString& folder)
+{
+    const phase& p = phases[index];
+    QStringList events; // outlives the worker, whose end still reports a close
+    worker_rig rig;
+    rv8_worker& w = *rig.worker;
+    QObject::connect(&w, &rv8_worker::opened, [&](QString, quint16 fw) {
+        events << (!w.is_open() ? "opened without a link" : fw ? "opened" : "opened in bootloader");
+    });
+    QObject::connect(&w, &rv8_worker::closed, [&] { events << "closed"; });
+    QObject::connect(&w, &rv8_worker::read_data, [&](FT_STATUS s) { events << QString("read %1").arg(s); });
+    QObject::connect(&w, &rv8_worker::wrote_data, [&](FT_STATUS s) { events << QString("wrote %1").arg(s); });
+    QObject::connect(&w, &rv8_worker::log_started, [&] { events << "started"; });
+    QObject::connect(&w, &rv8_worker::log_stopped, [&] { events << "stopped"; });
+    QObject::connect(&w, &rv8_worker::log_data_ready, [&] { events << "sample"; });
+    QObject::connect(&w, &rv8_worker::log_file_failed, [&] { events << "file failed"; });
+    QObject::connect(&w, &rv8_worker::fw_programmed, [&](FT_STATUS s, quint16 fw) {
+        events << QString("programmed %1 %2").arg(s).arg(fw, 0, 16);
+    });
+    // A bad last record is read before the stream-off frame goes out, so it is in place beforehand.
+    const bool at_once = p.trigger.isEmpty() || (index == 9 && f == garbled);
+    const auto arm = [&] {
+        rig.inject([&](sim_unit& unit, virtual_faults& driver) {
+            if (at_once)
+                return make(f, p, index, unit, driver);
+            driver.strike_on = p.trigger;
+            driver.strike = [&](sim_unit* u, virtual_faults& now) { make(f, p, index, *u, now); };
+        });
+    };
+    const QString log_path = QString("%1/cell-%2-%3.bnlog").arg(folder).arg(index).arg(f);
+
+    if (index < 5) {
+        w.close();
+        if (index == 0)
+            rig.device->set_plugged(false);
+        else
+            arm();
+        events.clear();
+        w.open();
+    } else if (index == 5) {
+        arm();
+        w.start_read();
+    } else if (index == 6) {
+        QList<QByteArray> tables;
+        QList<quint32> ints;
+        QObject::connect(&w, &rv8_worker::read_data, [&](FT_STATUS, QList<QByteArray> t, QList<quint32> i) {
+            tables = t;
+            ints = i;
+        });
+        w.start_read();
+        for (int t = tbl_aux; t <= tbl_gpo2; ++t)
+            w.add_field_to_var(tables[t], table_index(t));
+        for (int i = 0; i < ints.size(); ++i)
+            w.add_field_to_var(ints[i], int_index(i));
+        events.clear();
+        arm();
+        w.start_write();
+    } else if (index <= 9) {
+        w.set_log_file(log_path);
+        w.enable_log_to_file(true);
+        if (index == 7)
+            arm();
+        w.start_live_logging();
+        rig.queue_records(2);
+        rig.poll(2);
+        if (index == 8) {
+            arm();
+            rig.queue_records(2);
+            rig.poll(2);
+            w.stop_live_logging(true);
+        } else if (index == 9) {
+            arm();
+            rig.queue_records(1);
+            w.stop_live_logging();
+        }
+    } else {
+        arm();
+        w.start_fw_program(image);
+    }
+
+    result r;
+    r.events = events.join(", ");
+    r.open = w.is_open();
+    // Every sample marked as written is a row of the file, and there is no other row.
+    const QList<QByteArray> lines = read_all(log_path).split('\n');
+    const int rows = int(std::count_if(lines.begin(), lines.end(), [](const QByteArray& l) {
+        return !l.isEmpty() && l.at(0) >= '0' && l.at(0) <= '9';
+    }));
+    r.file_matches = rows == rig.marks().count(1u) && (index < 7 || index > 9 || rows == rig.stored());
+    return r;
+}
+
+} // namespace
+
+class tst_link_faults : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir;
+
+private slots:
+    void matrix_data()
+    {
+        QTest::addColumn<int>("phase");
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<QString>("events"); // what the worker reported, in order
+        QTest::addColumn<bool>("open");      // the link afterwards
+        const char* const fault_names[] = {"unplugged", "call fails", "short transfer", "silent", "garbled"};
+        // Per phase and fault (unplugged, call fails, short transfer, silent, garbled): the events, and
+        // whether the link is open after; "" where the fault cannot strike.
+        const QByteArray bl = "stopped, opened in bootloader, ";
+        const QByteArray live = "started, sample, sample, stopped";
+        const struct {
+            int phase;
+            std::array<QByteArray, 5> events;
+            std::array<bool, 5> open;
+        } rows[] = {
+            {0, {"closed", "", "", "", ""}, {}},
+            {1, {"", "closed", "", "", ""}, {}},
+            {2, {"", "closed", "", "", ""}, {}},
+            {3, {"", "closed", "", "", ""}, {}},
+            {4, {"stopped, closed", "stopped, closed", "stopped, opened in bootloader", "stopped, opened in bootloader",
+                 "stopped, opened in bootloader"}, {false, false, true, true, true}},
+            {5, {"read 4", "closed, read 4", "read 4", "read 18", "read 4"}, {true, false, true, true, true}},
+            {6, {"closed, wrote 7", "closed, wrote 7", "wrote 22", "wrote 18", "wrote 4"}, {false, false, true, true, true}},
+            {7, {"closed, stopped", "closed, stopped", "stopped", "stopped", "stopped"}, {false, false, true, true, true}},
+            {8, {live + ", closed, stopped", live + ", closed, stopped", live + ", stopped", live, live + ", stopped"},
+             {false, false, true, true, true}},
+            {9, {live + ", sample", live + ", sample", live + ", sample", live + ", sample", live},
+             {true, true, true, true, true}},
+            {10, {"stopped, programmed 4 0", "stopped, closed, programmed 4 0", "stopped, programmed 4 0",
+                  "stopped, programmed 4 0", "stopped, programmed 18 0"}, {true, false, true, true, true}},
+            {11, {bl + ("closed, programmed 4 0"), bl + ("closed, programmed 4 0"),
+                  bl + ("programmed 4 0"), bl + ("programmed 18 0"), bl + ("programmed 4 0")},
+             {false, false, true, true, true}},
+            {12, {bl + ("closed, programmed 4 0"), bl + ("closed, programmed 4 0"),
+                  bl + ("programmed 4 0"), bl + ("programmed 18 0"), bl + ("programmed 4 0")},
+             {false, false, true, true, true}},
+            {13, {bl + ("closed, programmed 0 0"), bl + ("closed, programmed 0 0"),
+                  bl + ("programmed 0 0"), bl + ("programmed 0 0"), bl + ("programmed 0 0")},
+             {false, false, true, true, true}},
+        };
+        for (const auto& row : rows)
+            for (int f = unplug; f <= garbled; ++f)
+                if (!row.events[size_t(f)].isEmpty())
+                    QTest::addRow("%s, %s", phases[row.phase].name, fault_names[f])
+                        << row.phase << f << QString(row.events[size_t(f)]) << row.open[size_t(f)];
+    }
+
+    void matrix()
+    {
+        QFETCH(int, phase);
+        QFETCH(int, fault);
+        result r;
+        const QString folder = dir.path();
+        std::unique_ptr<QThread> cell(QThread::create([&] { r = run_cell(phase, ::fault(fault), folder); }));
+        cell->start();
+        if (!cell->wait(60000)) {
+            cell.release(); // still running: leave it rather than destroy it under its own feet
+            QFAIL("the case hung");
+        }
+        QTEST(r.events, "events");
+        QTEST(r.open, "open");
+        QVERIFY(r.file_matches);
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_link_faults)
+#include "tst_link_faults.moc"
