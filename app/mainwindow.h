@@ -53,6 +53,19 @@ public:
     quint32 get_version_number() const { return version_number; }
     bool is_device_connected() const { return device_connected; }
 
+    // Change tracking: what Write sends. Marking does nothing while the window fills its own fields.
+    void add_to_set(table_index i);
+    void add_to_set(int_index i);
+    void add_to_set(adc_trim_index i);
+    void remove_from_set(int_index i);
+    void add_all_to_set();
+    void clear_change_sets();
+    bool has_changes_pending() const { return changes_pending; }
+    // Hands every field named in the change sets to the worker's settings model.
+    void fields_to_vars();
+    // Every field into the worker's model, all marked; queues itself when called from another thread.
+    void all_fields_to_vars();
+
 public slots:
     void on_act_reconnect_triggered();
     void on_open_debug_log_file_clicked();
@@ -70,6 +83,7 @@ private:
     void write_app_settings() const;
     void add_chart_curves();
     void set_led(QLabel* label, const QIcon& icon);
+    void set_changes_pending(bool pending);
     QMessageBox::StandardButton ask(const box_request& request);
     void write_fatal_now(const QString& formatted);
     static quint32 pack_version(const QString& version);
@@ -81,6 +95,7 @@ private:
     quint32 version_number = 0;
     bool device_connected = false;
     bool updating_fields = true;
+    bool changes_pending = false;
     quint16 fw_version = 0;
     QSet<table_index> changed_tables;
     QSet<int_index> changed_ints;
