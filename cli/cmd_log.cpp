@@ -107,6 +107,8 @@ int cmd_log(command_context& c)
                                          .arg(c.session.serial(), unit_session::reported_since(mark))};
     if (countdown <= 0)
         start_writing();
+    else
+        console::status(QStringLiteral("writing to %1 starts in %2 s").arg(path).arg(countdown));
     tick.start(1000);
     if (!c.interrupt.requested())
         loop.exec();
