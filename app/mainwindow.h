@@ -75,7 +75,34 @@ public slots:
     void when_device_closed();
     void when_fw_progress(int progress);
 
+    // MAP calibration and overrides
+    void on_map_cal_edit_defaults_clicked();
+    void on_map_cal_calibrate_clicked();
+    void on_map_cal_default_clicked();
+    void when_map_cal_data_ready(QList<quint16> values);
+    void on_active_slope_valueChanged(double value);
+    void on_active_intercept_valueChanged(double value);
+    void on_active_atm_valueChanged(double value);
+    void on_active_deadband_valueChanged(double value);
+    void on_base_slope_valueChanged(double value);
+    void on_base_intercept_valueChanged(double value);
+    void on_base_atm_valueChanged(double value);
+    void on_main_override_set_clicked();
+    void on_aux_override_set_clicked();
+    void on_gpo1_override_set_clicked();
+    void on_gpo2_override_set_clicked();
+    void on_main_override_reset_clicked();
+    void on_aux_override_reset_clicked();
+    void on_gpo1_override_reset_clicked();
+    void on_gpo2_override_reset_clicked();
+
 private:
+    // MAP calibration and overrides
+    void set_base_fields_enabled(bool enabled);
+    void mark_active_calibration();
+    void set_override(table_index output);
+    void reset_override(table_index output);
+
     void connect_worker();
     void connect_tables_and_graphs();
     void create_status_widgets();

@@ -1,0 +1,189 @@
+// MAP calibration and the output overrides. The active calibration travels to the unit as one
+// block, so every active edit marks all four of its values; the factory defaults are marked only
+// while "Edit Defaults" is held down.
+#include "app/mainwindow.h"
+
+#include "app/main_form.h"
+#include "app/mapcal_rules.h"
+#include "app/prompts.h"
+#include "device/rv8.h"
+#include "model/conv.h"
+
+#include <QDoubleSpinBox>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSpinBox>
+#include <QtDebug>
+
+#include <cmath>
+
+namespace {
+const std::initializer_list<int_index> active_block = {int_active_slope, int_active_intercept, int_active_atm, int_active_deadband};
+// Removed in this order, as the form lists them bottom up.
+const std::initializer_list<int_index> base_block = {int_base_atm, int_base_slope, int_base_intercept};
+}
+
+quint16 map_cal_atmosphere(const QList<quint16>& samples)
+{
+    if (samples.isEmpty())
+        return 0;
+    double sum = 0;
+    for (quint16 s : samples)
+        sum += s;
+    return quint16(std::floor(sum / samples.size()));
+}
+
+uint override_duty(int percent)
+{
+    return uint(std::lround(std::min(percent, 100) * 1023.0 / 100.0));
+}
+
+void MainWindow::on_map_cal_edit_defaults_clicked()
+{
+    if (ui->map_cal_edit_defaults->isChecked()) {
+        box_request box;
+        box.text = QStringLiteral("WARNING: Editing factory MAP sensor defaults");
+        box.informative = QStringLiteral(
+            "Only edit these settings if told so by customer support\n\n"
+            "To write new values to the unit:\n"
+            "  - Press OK\n"
+            "  - Edit the values below the 'Edit Defaults' button you just pressed\n"
+            "  - Press 'Write' to write the values to the unit\n"
+            "  - 'Edit Defaults' button will be unchecked and edit boxes will be disabled\n\n"
+            "Values will only be sent to the unit if the boxes are enabled and editable!");
+        box.icon = QMessageBox::Warning;
+        box.buttons = QMessageBox::Ok | QMessageBox::Cancel;
+        const QMessageBox::StandardButton answer = ask(box);
+        if (answer == QMessageBox::Ok) {
+            set_base_fields_enabled(true);
+            for (int_index i : {int_base_slope, int_base_intercept, int_base_atm})
+                add_to_set(i);
+            return;
+        }
+        if (answer != QMessageBox::Cancel) {
+            qCritical("Should not have gotten here");
+            return;
+        }
+        ui->map_cal_edit_defaults->setChecked(false);
+    }
+    set_base_fields_enabled(false);
+    for (int_index i : base_block)
+        remove_from_set(i);
+}
+
+void MainWindow::set_base_fields_enabled(bool enabled)
+{
+    for (QDoubleSpinBox* field : {ui->base_slope, ui->base_intercept, ui->base_atm})
+        field->setEnabled(enabled);
+}
+
+void MainWindow::mark_active_calibration()
+{
+    for (int_index i : active_block)
+        add_to_set(i);
+}
+
+void MainWindow::on_map_cal_calibrate_clicked()
+{
+    if (!ui->map_cal_calibrate->isChecked())
+        return;
+    box_request box;
+    box.text = QStringLiteral("WARNING: Turn your engine OFF!!");
+    box.informative = QStringLiteral(
+        "Ensure the unit is powered, but the engine is NOT running.\n"
+        "This will attempt to read the current atmospheric pressure (ie 0 PSI boost).\n"
+        "A running engine will cause a false MAP sensor offset to be applied\n");
+    box.icon = QMessageBox::Warning;
+    box.buttons = QMessageBox::Ok | QMessageBox::Cancel;
+    const QMessageBox::StandardButton answer = ask(box);
+    if (answer == QMessageBox::Ok) {
+        qDebug("Calibrating atmospheric pressure");
+        controller->worker->start_map_cal();
+    } else if (answer == QMessageBox::Cancel) {
+        ui->map_cal_calibrate->setChecked(false);
+    } else {
+        qCritical("Should not have gotten here");
+    }
+}
+
+void MainWindow::when_map_cal_data_ready(QList<quint16> values)
+{
+    const quint16 atmosphere = map_cal_atmosphere(values);
+    // Announces the new intercept, which lands in its field through when_act_intercept_recalc.
+    conv->set_act_atm(atmosphere);
+    {
+        const QSignalBlocker quiet(ui->active_atm);
+        ui->active_atm->setValue(atmosphere);
+    }
+    qDebug() << "New atmospheric pressure calculated:" << atmosphere;
+    ui->map_cal_calibrate->setChecked(false);
+    mark_active_calibration();
+}
+
+void MainWindow::on_active_slope_valueChanged(double value)
+{
+    conv->set_act_slope(value);
+    mark_active_calibration();
+}
+
+void MainWindow::on_active_intercept_valueChanged(double value)
+{
+    conv->set_act_intercept(value);
+    mark_active_calibration();
+}
+
+void MainWindow::on_active_deadband_valueChanged(double value)
+{
+    conv->set_act_deadband(value);
+    mark_active_calibration();
+}
+
+void MainWindow::on_active_atm_valueChanged(double value)
+{
+    conv->set_act_atm(value);
+    mark_active_calibration();
+}
+
+void MainWindow::on_base_slope_valueChanged(double)
+{
+    // The converter works from the active slope only; the factory slope is kept by the field.
+}
+
+void MainWindow::on_base_intercept_valueChanged(double value)
+{
+    conv->set_base_intercept(value);
+}
+
+void MainWindow::on_base_atm_valueChanged(double value)
+{
+    conv->set_base_atm(quint16(std::trunc(qBound(0.0, value, 65535.0))));
+}
+
+void MainWindow::on_map_cal_default_clicked()
+{
+    ui->active_slope->setValue(ui->base_slope->value());
+    ui->active_intercept->setValue(ui->base_intercept->value());
+    ui->active_atm->setValue(ui->base_atm->value());
+}
+
+void MainWindow::set_override(table_index output)
+{
+    const int percent = ui->out[outputs::position_of(output)].override_value->value();
+    if (percent >= 0)
+        controller->worker->set_override(output, override_duty(percent));
+}
+
+void MainWindow::reset_override(table_index output)
+{
+    controller->worker->reset_override(output);
+    ui->out[outputs::position_of(output)].override_value->setValue(-1);
+}
+
+void MainWindow::on_main_override_set_clicked() { set_override(tbl_main); }
+void MainWindow::on_aux_override_set_clicked() { set_override(tbl_aux); }
+void MainWindow::on_gpo1_override_set_clicked() { set_override(tbl_gpo1); }
+void MainWindow::on_gpo2_override_set_clicked() { set_override(tbl_gpo2); }
+void MainWindow::on_main_override_reset_clicked() { reset_override(tbl_main); }
+void MainWindow::on_aux_override_reset_clicked() { reset_override(tbl_aux); }
+void MainWindow::on_gpo1_override_reset_clicked() { reset_override(tbl_gpo1); }
+void MainWindow::on_gpo2_override_reset_clicked() { reset_override(tbl_gpo2); }
