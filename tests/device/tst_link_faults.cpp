@@ -31,13 +31,15 @@ const phase phases[] = {
     {"connect: latency", {}, d2xx_call::set_latency_timer, false},
     {"connect: identity", version_query, d2xx_call::read, true},
     {"read", QByteArray::fromHex("C3050001B374"), d2xx_call::read, true},
-    {"write", QByteArray(1, char(0xC3)), d2xx_call::write, false},
+    // A short write would leave a partial frame that the unit drops or not depending on timing.
+    {"write", QByteArray(1, char(0xC3)), d2xx_call::write, true},
     {"live: start", live_on, d2xx_call::write, false},
     {"live: steady", {}, d2xx_call::queue_status, true},
     {"live: stop", live_off, d2xx_call::get_status, false},
     {"firmware: bootloader", QByteArray::fromHex("C3050001C007"), d2xx_call::queue_status, true},
     {"firmware: lines", ":10001000D0F23D8A", d2xx_call::purge, false},
-    {"firmware: end", ":00000001FF", d2xx_call::read, true},
+    // A short read here would leave the end's handshake bytes to race the identity query's purge.
+    {"firmware: end", ":00000001FF", d2xx_call::read, false},
     {"firmware: identity", version_query, d2xx_call::read, true},
 };
 
@@ -209,7 +211,7 @@ private slots:
             {4, {"stopped, closed", "stopped, closed", "stopped, opened in bootloader", "stopped, opened in bootloader",
                  "stopped, opened in bootloader"}, {false, false, true, true, true}},
             {5, {"read 4", "closed, read 4", "read 4", "read 18", "read 4"}, {true, false, true, true, true}},
-            {6, {"closed, wrote 7", "closed, wrote 7", "wrote 22", "wrote 18", "wrote 4"}, {false, false, true, true, true}},
+            {6, {"closed, wrote 7", "closed, wrote 7", "wrote 4", "wrote 18", "wrote 4"}, {false, false, true, true, true}},
             {7, {"closed, stopped", "closed, stopped", "stopped", "stopped", "stopped"}, {false, false, true, true, true}},
             {8, {live + ", closed, stopped", live + ", closed, stopped", live + ", stopped", live, live + ", stopped"},
              {false, false, true, true, true}},
