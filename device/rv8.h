@@ -72,6 +72,9 @@ signals:
     void log_file_failed(QString filename, QString reason);
     // The outcome of vars_to_file; reason is empty on success.
     void wrote_file(QString filename, bool success, QString reason);
+    // A transaction paused live logging (true) and that pause is over (false), whether or not
+    // logging was restarted; the log_stopped and log_started in between belong to the pause.
+    void log_paused(bool paused);
 
 public slots:
     void open();
@@ -126,6 +129,8 @@ private:
 
     bool pause_logging();
     void resume_logging(bool was_logging);
+    // A pause that ends without a restart: the exchange failed and logging stays off.
+    void end_pause(bool was_logging);
 
     bool poll_queue(DWORD& queued);
     bool wait_for_record(DWORD& queued, uint loop_for_ms);

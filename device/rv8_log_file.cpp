@@ -9,6 +9,7 @@
 #include "model/rv8_vars.h"
 
 #include <QDebug>
+#include <QFileInfo>
 
 #include <cerrno>
 
@@ -43,6 +44,14 @@ void rv8_worker::enable_log_to_file(bool enable)
     }
     const QString name = log_file.fileName();
     qDebug().noquote() << "Writing live log to:" << name;
+    // The settings snapshot rewrites the whole file: an earlier recording of the same name would be
+    // lost with every row in it.
+    if (QFileInfo(name).size() > 0) {
+        qCritical().noquote() << "Live log file already holds data, not overwriting:" << name;
+        log_to_file = false;
+        emit log_file_failed(name, QStringLiteral("The file already holds data; it was left as it was."));
+        return;
+    }
     if (name.isEmpty() || !vars->vars_to_file(name)) {
         qCritical().noquote() << "Could not open file for writing:" << name;
         log_to_file = false;

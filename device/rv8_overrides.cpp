@@ -61,6 +61,7 @@ void rv8_worker::start_map_cal()
     const bool was_logging = pause_logging();
     if (!is_open()) {
         qCritical("Device not open...");
+        end_pause(was_logging);
         return;
     }
     QList<quint16> samples;
@@ -69,6 +70,7 @@ void rv8_worker::start_map_cal()
         QByteArray ret;
         if (get_param(msg, ret, 2) != FT_OK) {
             qCritical("Cannot read from device...");
+            end_pause(was_logging);
             return;
         }
         samples.append(quint16((quint8(ret[0]) << 8) | quint8(ret[1])));
@@ -87,6 +89,7 @@ void rv8_worker::set_override(table_index output, uint duty)
     rv8_msg_type type;
     if (!override_type(output, type)) {
         not_handled(output);
+        end_pause(was_logging);
         return;
     }
     QByteArray payload;
@@ -94,6 +97,7 @@ void rv8_worker::set_override(table_index output, uint duty)
     payload.append(char(duty & 0xFF));
     if (set_param(type, payload) != FT_OK) {
         qCritical().noquote() << "Cannot set override for" << name_of(output);
+        end_pause(was_logging);
         return;
     }
     resume_logging(was_logging);
@@ -108,11 +112,13 @@ void rv8_worker::reset_override(table_index output)
     quint8 number;
     if (!output_number(output, number)) {
         not_handled(output);
+        end_pause(was_logging);
         return;
     }
     QByteArray payload(1, char(number));
     if (set_param(msg_reset_override, payload) != FT_OK) {
         qCritical().noquote() << "Cannot reset override for" << name_of(output);
+        end_pause(was_logging);
         return;
     }
     resume_logging(was_logging);

@@ -6,11 +6,14 @@
 
 #include <QDebug>
 
+// The window keeps a recording's file open across a pause: only a real stop ends it.
 bool rv8_worker::pause_logging()
 {
     const bool was_logging = is_logging();
-    if (was_logging)
+    if (was_logging) {
+        emit log_paused(true);
         stop_live_logging(false);
+    }
     return was_logging;
 }
 
@@ -18,6 +21,13 @@ void rv8_worker::resume_logging(bool was_logging)
 {
     if (was_logging)
         start_live_logging();
+    end_pause(was_logging);
+}
+
+void rv8_worker::end_pause(bool was_logging)
+{
+    if (was_logging)
+        emit log_paused(false);
 }
 
 void rv8_worker::start_read()

@@ -86,6 +86,37 @@ private slots:
         QCOMPARE(file_read[0][2].value<QList<quint32>>(), ints);
     }
 
+    void a_recording_survives_pauses_and_is_never_overwritten()
+    {
+        worker_rig rig;
+        const QString path = dir.filePath("kept.bnlog");
+        rig.worker->set_log_file(path);
+        rig.worker->enable_log_to_file(true);
+        rig.start_logging();
+        QStringList events;
+        QObject::connect(rig.worker.get(), &rv8_worker::log_paused, [&](bool on) { events << (on ? "pause" : "end"); });
+        QObject::connect(rig.worker.get(), &rv8_worker::log_started, [&] { events << "started"; });
+        QObject::connect(rig.worker.get(), &rv8_worker::log_stopped, [&] { events << "stopped"; });
+        rig.queue_records(1);
+        rig.poll();
+        rig.worker->set_override(tbl_main, 0x0200);
+        QCOMPARE(events, QStringList({"pause", "stopped", "started", "end"}));
+        rig.inject([](sim_unit& unit, virtual_faults&) { unit.faults().corrupt_headers = 6; });
+        events.clear();
+        rig.worker->reset_override(tbl_main);
+        QCOMPARE(events, QStringList({"pause", "stopped", "end"}));
+        const QByteArray recorded = read_all(path);
+        QVERIFY(recorded.endsWith(rig.samples().last().to_row().toLatin1()));
+
+        // The same name again, as a second recording within one second would give: refused, kept.
+        QSignalSpy failed(rig.worker.get(), &rv8_worker::log_file_failed);
+        rig.worker->enable_log_to_file(false);
+        rig.worker->enable_log_to_file(true);
+        QCOMPARE(read_all(path), recorded);
+        QCOMPARE(static_cast<const QList<QVariantList>&>(failed),
+                 (QList<QVariantList>{{path, "The file already holds data; it was left as it was."}}));
+    }
+
     void failures_stop_the_file_but_not_logging()
     {
         worker_rig rig;
@@ -113,7 +144,7 @@ private slots:
         rig.poll();
         QCOMPARE(read_all(path).size(), before + 10); // nothing after the failure
         // A new name that cannot be written while recording is reported like a failed start.
-        rig.worker->set_log_file(path);
+        rig.worker->set_log_file(dir.filePath("again.bnlog"));
         rig.worker->enable_log_to_file(true);
         rig.worker->set_log_file(bad);
         rig.queue_records(1);
