@@ -30,7 +30,8 @@ public:
     FT_STATUS vars_to_rv8();
 
     // Writes the pending entries as the file's whole content; the pending sets stay as they are.
-    bool vars_to_file(QString path);
+    // The file is replaced only once the new one is complete; on failure *reason says why.
+    bool vars_to_file(QString path, QString* reason = nullptr);
     // Loads every entry the file holds; appends one text per missing entry to warnings.
     bool file_to_vars(QString path, QList<QString>& warnings);
 
@@ -49,6 +50,7 @@ private:
     FT_STATUS write_int(int_index i, QByteArray& payload);
     void write_trims();
     bool all_pending(std::initializer_list<int_index> members) const;
+    QByteArray settings_text(QString* why) const;
     void tables_from_file(QSettings& file, QList<QString>& warnings);
     void ints_from_file(QSettings& file, QList<QString>& warnings);
     void trims_from_file(QSettings& file, QList<QString>& warnings);

@@ -2,6 +2,8 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QSaveFile>
+#include <QTemporaryDir>
 #include <QSettings>
 
 namespace {
@@ -10,47 +12,78 @@ const char group_name[] = "rv8_vars";
 
 }  // namespace
 
-bool rv8_vars::vars_to_file(QString path)
+bool rv8_vars::vars_to_file(QString path, QString* reason)
 {
-    if (!QSettings(path, QSettings::IniFormat).isWritable()) {
-        qCritical().noquote() << "File" << path << "is not writable";
-        return false;
+    // QSettings merges into an existing file and cannot tell why a write failed, so the text is
+    // made in a scratch folder and then replaces the file in one step: a full disk or a quota
+    // leaves the old file as it was.
+    QString why;
+    const QByteArray text = settings_text(&why);
+    if (why.isEmpty()) {
+        QSaveFile out(path);
+        if (!out.open(QIODevice::WriteOnly)) {
+            qCritical().noquote() << "File" << path << "is not writable";
+            why = out.errorString();
+        } else if (out.write(text) != text.size() || !out.commit()) {
+            why = out.errorString();
+            out.cancelWriting();
+        }
     }
-    // An existing file is replaced, not merged into: entries of an earlier save would come back on
-    // the next open, and content QSettings cannot parse would fail this save.
-    QFile::remove(path);
-    QSettings file(path, QSettings::IniFormat);
-    file.beginGroup(group_name);
+    if (why.isEmpty())
+        return true;
+    qCritical().noquote() << "Could not write to" << path << ":" << why;
+    if (reason)
+        *reason = why;
+    return false;
+}
 
-    file.beginWriteArray("tables");
-    for (table_index i : qAsConst(tables_set)) {
-        file.setArrayIndex(i);
-        file.setValue(table_names[i], tables[i]);
+QByteArray rv8_vars::settings_text(QString* why) const
+{
+    QTemporaryDir scratch;
+    if (!scratch.isValid()) {
+        *why = scratch.errorString();
+        return QByteArray();
     }
-    file.endArray();
+    const QString draft = scratch.filePath(QStringLiteral("settings.bnini"));
+    {
+        QSettings file(draft, QSettings::IniFormat);
+        file.beginGroup(group_name);
 
-    file.beginWriteArray("ints");
-    for (int_index i : qAsConst(ints_set)) {
-        file.setArrayIndex(i);
-        file.setValue(int_names[i], ints[i]);
-    }
-    file.endArray();
+        file.beginWriteArray("tables");
+        for (table_index i : qAsConst(tables_set)) {
+            file.setArrayIndex(i);
+            file.setValue(table_names[i], tables[i]);
+        }
+        file.endArray();
 
-    file.beginWriteArray("trims");
-    for (adc_trim_index i : qAsConst(trims_set)) {
-        file.setArrayIndex(i);
-        file.setValue(trim_names[i] + "/pol", trims[i].pol);
-        file.setValue(trim_names[i] + "/value", trims[i].value);
-    }
-    file.endArray();
+        file.beginWriteArray("ints");
+        for (int_index i : qAsConst(ints_set)) {
+            file.setArrayIndex(i);
+            file.setValue(int_names[i], ints[i]);
+        }
+        file.endArray();
 
-    file.endGroup();
-    file.sync();
-    if (file.status() != QSettings::NoError) {
-        qCritical().noquote() << "Could not write to" << path;
-        return false;
+        file.beginWriteArray("trims");
+        for (adc_trim_index i : qAsConst(trims_set)) {
+            file.setArrayIndex(i);
+            file.setValue(trim_names[i] + "/pol", trims[i].pol);
+            file.setValue(trim_names[i] + "/value", trims[i].value);
+        }
+        file.endArray();
+
+        file.endGroup();
+        file.sync();
+        if (file.status() != QSettings::NoError) {
+            *why = QStringLiteral("the settings could not be written to %1").arg(scratch.path());
+            return QByteArray();
+        }
     }
-    return true;
+    QFile made(draft);
+    if (!made.open(QIODevice::ReadOnly)) {
+        *why = made.errorString();
+        return QByteArray();
+    }
+    return made.readAll();
 }
 
 bool rv8_vars::file_to_vars(QString path, QList<QString>& warnings)
