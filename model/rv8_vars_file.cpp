@@ -19,19 +19,19 @@ bool rv8_vars::vars_to_file(QString path, QString* reason)
     // leaves the old file as it was.
     QString why;
     const QByteArray text = settings_text(&why);
-    if (why.isEmpty()) {
-        QSaveFile out(path);
-        if (!out.open(QIODevice::WriteOnly)) {
-            qCritical().noquote() << "File" << path << "is not writable";
-            why = out.errorString();
-        } else if (out.write(text) != text.size() || !out.commit()) {
-            why = out.errorString();
-            out.cancelWriting();
-        }
-    }
-    if (why.isEmpty())
+    QSaveFile out(path);
+    if (!why.isEmpty()) {
+        qCritical().noquote() << "Could not write to" << path << ":" << why;
+    } else if (!out.open(QIODevice::WriteOnly)) {
+        qCritical().noquote() << "File" << path << "is not writable";
+        why = out.errorString();
+    } else if (out.write(text) != text.size() || !out.commit()) {
+        why = out.errorString();
+        out.cancelWriting();
+        qCritical().noquote() << "Could not write to" << path << ":" << why;
+    } else {
         return true;
-    qCritical().noquote() << "Could not write to" << path << ":" << why;
+    }
     if (reason)
         *reason = why;
     return false;
