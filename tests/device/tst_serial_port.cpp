@@ -134,7 +134,7 @@ private slots:
         // the purge before its first line and the line, over and over (the kernel lost the "\r" now
         // and then when the purge flushed the output side).
         QByteArray cr("\r"), line(":00000001FF\r");
-        for (int k = 0; k < 500; ++k) {
+        for (int k = 0; k < 3000; ++k) {
             DWORD count = 0;
             QCOMPARE(FT_Write(handle, cr.data(), 1, &count) + FT_Purge(handle, FT_PURGE_RX | FT_PURGE_TX)
                          + FT_Write(handle, line.data(), DWORD(line.size()), &count),
