@@ -51,6 +51,7 @@ private:
     void write_trims();
     bool all_pending(std::initializer_list<int_index> members) const;
     QByteArray settings_text(QString* why) const;
+    bool draft_complete(const QByteArray& text, const QString& copy) const;
     void tables_from_file(QSettings& file, QList<QString>& warnings);
     void ints_from_file(QSettings& file, QList<QString>& warnings);
     void trims_from_file(QSettings& file, QList<QString>& warnings);

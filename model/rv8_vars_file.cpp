@@ -4,11 +4,32 @@
 #include <QFile>
 #include <QSaveFile>
 #include <QTemporaryDir>
+
+#include <cerrno>
+#include <unistd.h>
 #include <QSettings>
 
 namespace {
 
 const char group_name[] = "rv8_vars";
+
+// Qt reports a short write as written; the system's own answer tells a full disk or a file size
+// limit from success.
+bool write_all(int fd, const QByteArray& data, QString* why)
+{
+    qint64 done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            *why = qt_error_string(n < 0 ? errno : ENOSPC);
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -25,8 +46,9 @@ bool rv8_vars::vars_to_file(QString path, QString* reason)
     } else if (!out.open(QIODevice::WriteOnly)) {
         qCritical().noquote() << "File" << path << "is not writable";
         why = out.errorString();
-    } else if (out.write(text) != text.size() || !out.commit()) {
-        why = out.errorString();
+    } else if (!write_all(out.handle(), text, &why) || !out.commit()) {
+        if (why.isEmpty())
+            why = out.errorString();
         out.cancelWriting();
         qCritical().noquote() << "Could not write to" << path << ":" << why;
     } else {
@@ -83,7 +105,47 @@ QByteArray rv8_vars::settings_text(QString* why) const
         *why = made.errorString();
         return QByteArray();
     }
-    return made.readAll();
+    const QByteArray text = made.readAll();
+    // QSettings takes a short write for a whole one: read the draft back before trusting it,
+    // under another name, since QSettings would answer the first from what it holds in memory.
+    if (!draft_complete(text, scratch.filePath(QStringLiteral("check.bnini")))) {
+        *why = QStringLiteral("the settings could not be written in full (the disk may be full or a file size limit reached)");
+        return QByteArray();
+    }
+    return text;
+}
+
+bool rv8_vars::draft_complete(const QByteArray& text, const QString& copy) const
+{
+    QFile out(copy);
+    QString why;
+    if (!out.open(QIODevice::WriteOnly) || !write_all(out.handle(), text, &why))
+        return false;
+    out.close();
+    QSettings file(copy, QSettings::IniFormat);
+    if (file.status() != QSettings::NoError)
+        return false;
+    file.beginGroup(group_name);
+    bool same = true;
+    file.beginReadArray("tables");
+    for (table_index i : qAsConst(tables_set)) {
+        file.setArrayIndex(i);
+        same = same && file.value(table_names[i]).toByteArray() == tables[i];
+    }
+    file.endArray();
+    file.beginReadArray("ints");
+    for (int_index i : qAsConst(ints_set)) {
+        file.setArrayIndex(i);
+        same = same && file.value(int_names[i]).toString() == QString::number(ints[i]);
+    }
+    file.endArray();
+    file.beginReadArray("trims");
+    for (adc_trim_index i : qAsConst(trims_set)) {
+        file.setArrayIndex(i);
+        same = same && file.value(trim_names[i] + "/value").toString() == QString::number(trims[i].value);
+    }
+    file.endArray();
+    return same;
 }
 
 bool rv8_vars::file_to_vars(QString path, QList<QString>& warnings)
