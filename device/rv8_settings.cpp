@@ -63,8 +63,9 @@ void rv8_worker::vars_to_file(QString filename)
     qDebug().noquote() << "Start save to" << filename;
     const bool was_logging = pause_logging();
     // A save that fails silently looks like a success to the user, so the outcome is reported.
-    const bool saved = vars->vars_to_file(filename);
-    emit wrote_file(filename, saved, saved ? QString() : write_failure(filename));
+    QString reason;
+    const bool saved = vars->vars_to_file(filename, &reason);
+    emit wrote_file(filename, saved, saved ? QString() : write_failure(filename, reason));
     resume_logging(was_logging);
 }
 
