@@ -67,6 +67,7 @@ MainWindow::MainWindow(QWidget* parent)
     conv = new converter;
     conv->setParent(this);
     connect_worker();
+    connect_live_view();
     connect_tables_and_graphs();
     create_status_widgets();
     set_fields_to_defaults();

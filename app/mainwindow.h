@@ -5,6 +5,7 @@
 // axes), mainwindow_live.cpp (live read-outs).
 
 #include "device/d2xx/ftd2xx.h"
+#include "live/rv8_frame.h"
 #include "model/ids.h"
 
 #include <QIcon>
@@ -16,14 +17,19 @@
 #include <QSet>
 #include <QString>
 
+#include <array>
 #include <memory>
+#include <vector>
 
 class QLabel;
+class QLineEdit;
+class QTimer;
 class converter;
 class fw_program_status;
 class hotplug_watcher;
 class prompts;
 class rv8_controller;
+class rv8_worker;
 struct box_request;
 struct main_form;
 
@@ -37,6 +43,10 @@ public:
     static void set_log_window(MainWindow* window);
     static void message_handler(QtMsgType type, const QMessageLogContext& context, const QString& message);
     void debug_message_handler(QtMsgType type, const QMessageLogContext& context, const QString& message);
+
+    // Live view and log triggers: the worker, for benchmarks and tools that drive the unit beside
+    // the window (starting live data without emptying the store first).
+    rv8_worker* unit_worker() const;
 
     // Tests answer the window's questions through their own prompts; the window keeps ownership
     // of its default one only.
@@ -96,12 +106,63 @@ public slots:
     void on_gpo1_override_reset_clicked();
     void on_gpo2_override_reset_clicked();
 
+    // Live view and log triggers
+    void on_act_logging_triggered(bool checked);
+    void when_log_started();
+    void when_log_stopped();
+    void when_log_paused(bool paused);
+    void when_log_data_ready(rv8_frame data);
+    void when_recall_data_ready(rv8_frame data);
+    void when_parsed_log_file();
+    void on_act_live_log_to_file_toggled(bool checked);
+    void on_live_log_use_timer_toggled(bool checked);
+    void on_live_log_timer_start_valueChanged(int value);
+    void when_live_log_timer_expires();
+    void on_set_live_log_folder_clicked();
+    void on_open_live_log_file_clicked();
+    void when_log_file_failed(QString filename, QString reason);
+    void when_wrote_file(QString filename, bool success, QString reason);
+
+    // Firmware update
+    void on_fw_browse_clicked();
+    void on_fw_update_clicked();
+    void when_fw_programmed(FT_STATUS status, quint16 fw_version, rv8_variant variant);
+
 private:
     // MAP calibration and overrides
     void set_base_fields_enabled(bool enabled);
     void mark_active_calibration();
     void set_override(table_index output);
     void reset_override(table_index output);
+
+    // Live view and log triggers
+    void connect_live_view();
+    void connect_logging();
+    void clear_live_logs();
+    void show_frame(const rv8_frame& data);
+    void show_output_frame(int position, const rv8_frame& data, quint16 duty);
+    void set_log_to_file(bool enable);
+    void show_log_state(const QIcon& icon, const QString& tip);
+    void new_live_log_file();
+    void start_log_countdown();
+    bool overwrite_changes_for_log();
+    void finish_opening_log();
+    bool live_logging = false;
+    bool log_writing = false;
+    bool logging_paused = false;
+    bool resumed_in_pause = false;
+    bool opening_log = false;
+    bool log_settings_loaded = false;
+    bool log_failure_shown = false;
+    QString live_log_file_name;
+    QTimer* log_countdown = nullptr;
+    std::vector<QLineEdit*> readout_widgets;
+    std::array<int, 4> shown_duty{{-1, -1, -1, -1}};
+
+    // Firmware update
+    void connect_firmware();
+    bool fw_image_usable(const QString& path);
+    QString unit_serial;
 
     void connect_worker();
     void connect_tables_and_graphs();

@@ -26,10 +26,18 @@ struct scripted_prompts : prompts {
         }
         return answer(request);
     }
+    // File dialogs: answered by `pick` when a case sets it, else recorded as unexpected.
+    std::function<QString(const file_request&)> pick;
+    QList<file_request> chosen;
+
     QString choose(const file_request& request) override
     {
-        unexpected << request.caption;
-        return {};
+        chosen << request;
+        if (!pick) {
+            unexpected << request.caption;
+            return {};
+        }
+        return pick(request);
     }
 };
 

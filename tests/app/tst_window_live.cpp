@@ -1,0 +1,624 @@
+// The window's live view, live-log recording, MAP calibration, overrides and firmware update,
+// through the real widgets and the virtual unit.
+
+#include "app/app_resources.h"
+#include "app/live_format.h"
+#include "app/log_file_name.h"
+#include "app/mapcal_rules.h"
+#include "graphs/log_graph.h"
+#include "sim/sim_unit.h"
+#include "tables/duty_table.h"
+#include "tests/support/log_capture.h"
+#include "window_rig.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <qwt/qwt_plot_curve.h>
+
+#include <cctype>
+
+namespace {
+const QStringList readout_order = {"live_battery_voltage", "live_map", "live_an_a_voltage", "live_an_b_voltage",
+                                   "live_aux_current", "live_main_current", "live_rpm", "live_aux_duty",
+                                   "live_main_duty", "live_gpo1_duty", "live_gpo2_duty", "live_gpi1_state",
+                                   "live_gpi2_state", "live_aux_master"};
+
+QString data_path(const QString& name)
+{
+    return qEnvironmentVariable("BRENNIX_TEST_DATA") + "/" + name;
+}
+
+QByteArray read_all(const QString& path)
+{
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+void write_file(const QString& path, const QByteArray& data)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(data);
+}
+
+// An Intel HEX record with its checksum, from its bytes before the checksum.
+QByteArray hex_record(const QByteArray& bytes)
+{
+    quint8 sum = 0;
+    for (char c : bytes)
+        sum += quint8(c);
+    return ":" + (bytes + char(quint8(-sum))).toHex().toUpper();
+}
+
+// A frame to the unit with its trailing checksum.
+QByteArray unit_frame(const QByteArray& head)
+{
+    quint8 x = 0;
+    for (char c : head)
+        x ^= quint8(c);
+    return head + char(x);
+}
+
+rv8_frame frame_of(quint16 rpm, quint16 map, quint16 an1, quint16 main_duty)
+{
+    rv8_frame f;
+    f.batt_adc = 748;
+    f.map_adc = map;
+    f.an1_adc = an1;
+    f.an2_adc = 1200; // above the 10-bit range: read as 1023
+    f.aux_current = 205;
+    f.main_current = 1023;
+    f.rpm = rpm;
+    f.aux_duty = 512;
+    f.main_duty = main_duty;
+    f.gpo1_duty = 0;
+    f.gpo2_duty = 1;
+    f.gpi1_state = 1;
+    f.aux_master = 9;
+    return f;
+}
+
+QStringList bnlogs(const QString& folder)
+{
+    return QDir(folder).entryList({"*.bnlog"}, QDir::Files, QDir::Name);
+}
+}
+
+class tst_window_live : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+
+    // A rig connected to the virtual unit, logging into `folder`.
+    std::unique_ptr<window_rig> connected(const QString& folder = QString())
+    {
+        auto rig = std::make_unique<window_rig>();
+        rig->prompts.answer = [](const box_request&) { return QMessageBox::Ok; };
+        if (!folder.isEmpty()) {
+            QDir().mkpath(folder);
+            rig->prompts.pick = [folder](const file_request&) { return folder; };
+            rig->window->on_set_live_log_folder_clicked();
+            rig->prompts.pick = nullptr;
+        }
+        rig->window->on_act_reconnect_triggered();
+        if (!QTest::qWaitFor([&] { return rig->status().startsWith("Connected fw"); }))
+            return nullptr;
+        rig->prompts.asked.clear();
+        rig->prompts.chosen.clear();
+        return rig;
+    }
+
+    static QAction* action(window_rig& rig, const char* name) { return rig.find<QAction>(name); }
+    static void live(window_rig& rig, bool on)
+    {
+        action(rig, "act_logging")->trigger();
+        QTRY_COMPARE(action(rig, "act_logging")->isChecked(), on);
+    }
+    // What the window sent to the unit before a marker request, which the worker runs after
+    // everything asked before it: an AUX override reset.
+    static QList<QByteArray> sent_before_marker(window_rig& rig)
+    {
+        const QByteArray marker = unit_frame(QByteArray::fromHex("C3080001") + char(2));
+        rig.find<QPushButton>("aux_override_reset")->click();
+        if (!QTest::qWaitFor([&] { return rig.device->writes().contains(marker); }))
+            return {"marker never sent"};
+        QList<QByteArray> sent = rig.device->writes();
+        sent.removeAll(marker);
+        return sent;
+    }
+    static int chart_samples(window_rig& rig)
+    {
+        return int(rig.find<log_graph>("live_log_graph")->get_curve("MAP")->dataSize());
+    }
+
+private slots:
+    void readouts_in_the_three_formats_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QStringList>("texts");
+        QTest::newRow("Physical") << 0
+                                  << QStringList{"13.8", "VAC", "0.6", "5.0", "10.0", "50.0", "3000", "50", "100",
+                                                 "0", "0", "High", "Low", "RV8 PWM"};
+        QTest::newRow("Raw decimal") << 1
+                                     << QStringList{"748", "200", "123", "1200", "205", "1023", "3000", "512", "1023",
+                                                    "0", "1", "1", "0", "9"};
+        QTest::newRow("Raw hex") << 2
+                                 << QStringList{"0x2ec", "0x0c8", "0x07b", "0x4b0", "0x0cd", "0x3ff", "0x0bb8",
+                                                "0x200", "0x3ff", "0x000", "0x001", "1", "0", "0x09"};
+    }
+    void readouts_in_the_three_formats()
+    {
+        QFETCH(int, format);
+        QFETCH(QStringList, texts);
+        window_rig rig({}, false);
+        rig.find<QComboBox>("live_display_format")->setCurrentIndex(format);
+        rig.window->when_recall_data_ready(frame_of(3000, 200, 123, 1023));
+        QStringList shown;
+        for (const QString& name : readout_order)
+            shown << rig.find<QLineEdit>(name)->text();
+        QCOMPARE(shown, texts);
+        // The duty fields under the tables: whole percent on the duty colour.
+        QSpinBox* main_duty = rig.find<QSpinBox>("main_duty_live_value");
+        QCOMPARE(main_duty->value(), 100);
+        QCOMPARE(rig.find<QSpinBox>("aux_duty_live_value")->value(), 50);
+        QCOMPARE(rig.find<QSpinBox>("main_horz_live_value")->value(), 3000);
+        QVERIFY(main_duty->palette().color(QPalette::Inactive, QPalette::Base) != QColor(Qt::white));
+    }
+
+    void each_highlight_follows_its_vertical_source()
+    {
+        window_rig rig({}, false);
+        log_capture log;
+        rig.find<QComboBox>("aux_vert_axis")->setCurrentIndex(1); // AN A
+        qint64 clock = 0;
+        QList<duty_table*> tables;
+        QTabWidget* tabs = rig.find<QTabWidget>("main_tab");
+        for (const char* name : {"main_table", "aux_table"}) {
+            tables << rig.find<duty_table>(name);
+            tabs->setCurrentWidget(rig.find<QWidget>(QString(name).remove("_table")));
+            QCoreApplication::processEvents(); // laid out once, the grid keeps its size
+            tables.last()->set_clock([&clock] { return clock; });
+        }
+        QList<QList<int>> ys; // per frame: MAIN's and AUX's horizontal line
+        const QList<rv8_frame> frames = {frame_of(3000, 400, 100, 0), frame_of(3000, 600, 100, 0),
+                                         frame_of(3000, 600, 900, 0)};
+        for (const rv8_frame& f : frames) {
+            clock += 1000;
+            rig.window->when_recall_data_ready(f);
+            ys << QList<int>{tables[0]->horz_line_geometry().y(), tables[1]->horz_line_geometry().y()};
+        }
+        QVERIFY2(ys[1][0] < ys[0][0] && ys[1][1] == ys[0][1], "MAP moved MAIN only");
+        QVERIFY2(ys[2][0] == ys[1][0] && ys[2][1] < ys[1][1], "AN A moved AUX only");
+        QCOMPARE(rig.find<QDoubleSpinBox>("aux_vert_live_value")->value(), 4.4);
+        QVERIFY(!log.has(QtCriticalMsg, "Unhandled vert axis"));
+    }
+
+    void live_updates_show_the_unit_and_stop_clean()
+    {
+        auto rig = connected();
+        QVERIFY(rig);
+        live(*rig, true);
+        // The unit idles for its first seconds: manifold vacuum, about 850 rpm.
+        QTRY_COMPARE(rig->find<QLineEdit>("live_map")->text(), QStringLiteral("VAC"));
+        QTRY_VERIFY(qAbs(rig->find<QLineEdit>("live_rpm")->text().toInt() - 850) < 60);
+        QVERIFY(rig->find<QLineEdit>("live_rpm")->isEnabled() && rig->find<QWidget>("main_vert_live_value")->isEnabled());
+        QVERIFY(rig->find<duty_table>("gpo2_table")->highlight_wanted());
+        rig->find<QComboBox>("live_display_format")->setCurrentIndex(2);
+        rig->find<QSpinBox>("main_override")->setValue(100);
+        rig->find<QPushButton>("main_override_set")->click();
+        QTRY_COMPARE(rig->find<QLineEdit>("live_main_duty")->text(), QStringLiteral("0x3ff"));
+
+        live(*rig, false);
+        QStringList after;
+        for (const QString& name : readout_order)
+            after << rig->find<QLineEdit>(name)->text() + (rig->find<QLineEdit>(name)->isEnabled() ? "!" : "");
+        QStringList zeros;
+        for (int i = 0; i < 13; ++i)
+            zeros << "0";
+        QCOMPARE(after, zeros << "");
+        QCOMPARE(rig->find<QSpinBox>("main_horz_live_value")->value(), 0);
+        QVERIFY(!rig->find<duty_table>("main_table")->highlight_wanted());
+        QCOMPARE(rig->prompts.unexpected, QStringList());
+    }
+
+    void countdown_and_its_timer()
+    {
+        const QString folder = dir.filePath("countdown");
+        auto rig = connected(folder);
+        QVERIFY(rig);
+        QTimer* countdown = rig->window->findChild<QTimer*>("log_countdown");
+        QAction* to_file = action(*rig, "act_live_log_to_file");
+        QCheckBox* use_timer = rig->find<QCheckBox>("live_log_use_timer");
+        QSpinBox* start = rig->find<QSpinBox>("live_log_timer_start");
+        QLabel* shown = rig->find<QLabel>("live_log_timer");
+
+        // At 0 writing starts with live updates.
+        use_timer->setChecked(true);
+        start->setValue(0);
+        to_file->setChecked(true);
+        live(*rig, true);
+        QCOMPARE(to_file->statusTip(), QStringLiteral("Writing live update data to file"));
+        QVERIFY(!countdown->isActive() && !rig->find<QGroupBox>("live_log_timer_group")->isEnabled());
+        QTRY_COMPARE(bnlogs(folder).size(), 1);
+        to_file->setChecked(false);
+
+        // Counting down: 3, 2, 1 on screen, one expiry at a time.
+        start->setValue(3);
+        QCOMPARE(shown->text(), QStringLiteral("3"));
+        to_file->setChecked(true);
+        QVERIFY(countdown->isActive());
+        QCOMPARE(to_file->statusTip(), QStringLiteral("Will log live update data to file when triggers are met"));
+        QMetaObject::invokeMethod(rig->window.get(), "when_live_log_timer_expires");
+        QCOMPARE(shown->text(), QStringLiteral("2"));
+        // Toggled off and on again: one countdown, from the start.
+        to_file->setChecked(false);
+        QVERIFY(!countdown->isActive());
+        QCOMPARE(shown->text(), QStringLiteral("3"));
+        to_file->setChecked(true);
+        // The option unchecked while counting: the next expiry stops writing instead of starting it.
+        use_timer->setChecked(false);
+        QMetaObject::invokeMethod(rig->window.get(), "when_live_log_timer_expires");
+        QCOMPARE(to_file->statusTip(), QStringLiteral("Not logging live update data to file"));
+        QVERIFY(!countdown->isActive());
+        QCOMPARE(bnlogs(folder).size(), 1);
+
+        // Live updates stopped mid-countdown: the countdown goes with them.
+        use_timer->setChecked(true);
+        to_file->setChecked(false);
+        to_file->setChecked(true);
+        QVERIFY(countdown->isActive());
+        live(*rig, false);
+        QVERIFY(!countdown->isActive());
+        QCOMPARE(rig->prompts.unexpected, QStringList());
+    }
+
+    void a_recording_keeps_its_file_across_pauses_and_names()
+    {
+        const QString folder = dir.filePath("pauses");
+        auto rig = connected(folder);
+        QVERIFY(rig);
+        // Whatever second the recording starts in, its name is taken: it must get a suffix.
+        const QDateTime now = QDateTime::currentDateTime();
+        QDir().mkpath(folder);
+        const auto taken = [&](int s) {
+            return folder + "/brennix_log_" + now.addSecs(s).toString("yyyy-MM-dd_hh-mm-ss") + ".bnlog";
+        };
+        for (int s = 0; s < 4; ++s)
+            write_file(taken(s), "earlier recording\r\n");
+        QAction* to_file = action(*rig, "act_live_log_to_file");
+        rig->find<QPushButton>("live_log_to_file")->click(); // the button drives the action
+        QVERIFY(to_file->isChecked());
+        live(*rig, true);
+        const QString name = rig->find<QLineEdit>("live_log_file_name")->text();
+        QVERIFY2(name.endsWith("_2.bnlog"), qPrintable(name));
+        QTRY_VERIFY(read_all(name).count("\r\n") > 60);
+
+        // An override and a calibration pause live logging; the recording goes on in the same file.
+        rig->find<QSpinBox>("aux_override")->setValue(50);
+        rig->find<QPushButton>("aux_override_set")->click();
+        rig->find<QPushButton>("map_cal_calibrate")->click();
+        QTRY_VERIFY(!rig->find<QPushButton>("map_cal_calibrate")->isChecked());
+        const int rows = read_all(name).count("\r\n");
+        QTRY_VERIFY(read_all(name).count("\r\n") > rows + 20);
+        QCOMPARE(bnlogs(folder).size(), 5);
+        QCOMPARE(read_all(name).count("[rv8_log]"), 1);
+        QCOMPARE(rig->find<QLineEdit>("live_log_file_name")->text(), name);
+        QCOMPARE(to_file->statusTip(), QStringLiteral("Writing live update data to file"));
+        for (int s = 0; s < 4; ++s)
+            QCOMPARE(read_all(taken(s)), QByteArray("earlier recording\r\n"));
+
+        // Turned off and on within the second: a second file, the first one whole.
+        to_file->setChecked(false);
+        const QByteArray first = read_all(name);
+        to_file->setChecked(true);
+        const QString second = rig->find<QLineEdit>("live_log_file_name")->text();
+        QVERIFY(second != name);
+        QTRY_VERIFY(read_all(second).count("\r\n") > 40);
+        QCOMPARE(read_all(name), first);
+        live(*rig, false);
+        QCOMPARE(rig->prompts.unexpected, QStringList());
+    }
+
+    void a_folder_that_cannot_be_written_is_reported()
+    {
+        const QString plain = dir.filePath("not_a_folder");
+        write_file(plain, "");
+        auto rig = connected(plain);
+        QVERIFY(rig);
+        action(*rig, "act_live_log_to_file")->setChecked(true);
+        live(*rig, true);
+        QTRY_COMPARE(rig->prompts.asked.size(), 1);
+        const box_request box = rig->prompts.asked[0];
+        QCOMPARE(box.text, QStringLiteral("Live log file could not be written"));
+        QCOMPARE(box.icon, QMessageBox::Warning);
+        const QString name = rig->find<QLineEdit>("live_log_file_name")->text();
+        QCOMPARE(box.informative, name + "\nNot a folder: " + plain + "\n\nLive updates go on without the file.");
+        QCOMPARE(rig->window->statusBar()->currentMessage(),
+                 "Live log not written to " + name + ": Not a folder: " + plain);
+        QVERIFY(!action(*rig, "act_live_log_to_file")->isChecked());
+        QCOMPARE(rig->find<QPushButton>("live_log_to_file")->text(), QStringLiteral("Log to file"));
+        const int samples = chart_samples(*rig);
+        QTRY_VERIFY(chart_samples(*rig) > samples + 10);
+        QVERIFY(action(*rig, "act_logging")->isChecked());
+        live(*rig, false);
+    }
+
+    void opening_a_recorded_log()
+    {
+        const QString folder = dir.filePath("open");
+        auto rig = connected(folder);
+        QVERIFY(rig);
+        // The form and the snapshot at the head of the log hold the unit's settings.
+        action(*rig, "act_read")->trigger();
+        QTRY_VERIFY(action(*rig, "act_read")->isEnabled());
+        action(*rig, "act_live_log_to_file")->setChecked(true);
+        live(*rig, true);
+        const QString name = rig->find<QLineEdit>("live_log_file_name")->text();
+        QTRY_VERIFY(read_all(name).count("\r\n") > 40);
+        live(*rig, false);
+        int rows = 0; // data rows begin with their time stamp
+        for (const QByteArray& line : read_all(name).split('\n'))
+            rows += !line.isEmpty() && std::isdigit(quint8(line[0]));
+        QSpinBox* prime = rig->find<QSpinBox>("pump_prime_delay");
+        const int recorded = prime->value();
+        prime->setValue(recorded + 1);
+        rig->window->add_to_set(int_pump_prime_delay);
+        QVERIFY(rig->window->has_changes_pending());
+        rig->prompts.pick = [name](const file_request&) { return name; };
+        rig->prompts.answer = [](const box_request&) { return QMessageBox::Cancel; };
+        rig->find<QLineEdit>("live_log_file_name")->clear();
+        rig->find<QPushButton>("open_live_log_file")->click();
+        QCOMPARE(rig->prompts.asked.size(), 1);
+        QCOMPARE(rig->prompts.asked[0].text, QStringLiteral("WARNING: About to overwrite local changes"));
+        QCOMPARE(rig->prompts.chosen.size(), 0);
+        QCOMPARE(prime->value(), recorded + 1);
+
+        rig->prompts.answer = [](const box_request&) { return QMessageBox::Ok; };
+        action(*rig, "act_write")->setIcon(QIcon());
+        rig->find<QPushButton>("open_live_log_file")->click();
+        QCOMPARE(rig->prompts.chosen.last().caption, QStringLiteral("Open existing log file"));
+        QCOMPARE(rig->prompts.chosen.last().filter, QStringLiteral("Brennix logs (*.bnlog);;All (*.*)"));
+        QTRY_COMPARE(chart_samples(*rig), rows);
+        QTRY_COMPARE(prime->value(), recorded);
+        QCOMPARE(rig->find<QLineEdit>("live_log_file_name")->text(), name);
+        // Everything the log brought is marked, as an opened settings file is.
+        QVERIFY(rig->window->has_changes_pending());
+        QCOMPARE(action(*rig, "act_write")->icon().pixmap(16, 16).toImage(), window_rig::led_of("red"));
+    }
+
+    void map_calibration_and_defaults()
+    {
+        QCOMPARE(map_cal_atmosphere({230, 231, 231, 232}), quint16(231));
+        QCOMPARE(map_cal_atmosphere({230, 231, 231, 231, 232, 230, 231, 231, 231, 231}), quint16(230)); // 230.9
+        QCOMPARE(map_cal_atmosphere({}), quint16(0));
+
+        window_rig rig({}, false);
+        QDoubleSpinBox* atm = rig.find<QDoubleSpinBox>("active_atm");
+        QDoubleSpinBox* intercept = rig.find<QDoubleSpinBox>("active_intercept");
+        rig.window->when_map_cal_data_ready({230, 231, 231, 232});
+        QCOMPARE(atm->value(), 231.0);
+        QCOMPARE(intercept->value(), 230.312);
+        QVERIFY(rig.window->has_changes_pending());
+        atm->setValue(225);
+        QCOMPARE(intercept->value(), 224.312);
+
+        // Edit Defaults: Cancel unchecks and unmarks; OK opens the fields.
+        rig.window->clear_change_sets();
+        QPushButton* edit = rig.find<QPushButton>("map_cal_edit_defaults");
+        rig.prompts.answer = [](const box_request&) { return QMessageBox::Cancel; };
+        edit->click();
+        QCOMPARE(rig.prompts.asked.last().text, QStringLiteral("WARNING: Editing factory MAP sensor defaults"));
+        QVERIFY(!edit->isChecked() && !rig.find<QWidget>("base_atm")->isEnabled());
+        QVERIFY(!rig.window->has_changes_pending());
+        rig.prompts.answer = [](const box_request&) { return QMessageBox::Ok; };
+        edit->click();
+        QVERIFY(edit->isChecked() && rig.find<QWidget>("base_atm")->isEnabled() && rig.window->has_changes_pending());
+        edit->click(); // unchecked by hand: the defaults are unmarked again
+        QVERIFY(!rig.find<QWidget>("base_atm")->isEnabled() && !rig.window->has_changes_pending());
+
+        rig.find<QDoubleSpinBox>("base_atm")->setValue(230);
+        rig.find<QPushButton>("map_cal_default")->click();
+        QCOMPARE(atm->value(), 230.0);
+        QCOMPARE(intercept->value(), 222.312);
+    }
+
+    void overrides_send_their_duty()
+    {
+        auto rig = connected();
+        QVERIFY(rig);
+        struct press {
+            const char* field;
+            int value;
+            QByteArray sent;
+        };
+        const QList<press> presses = {
+            {"main", 50, unit_frame(QByteArray::fromHex("C30200020200"))},
+            {"gpo2", 100, unit_frame(QByteArray::fromHex("C306000203FF"))},
+            {"aux", -1, {}},
+            {"gpo1", 150, unit_frame(QByteArray::fromHex("C304000203FF"))},
+        };
+        for (const press& p : presses) {
+            rig->device->clear_writes();
+            rig->find<QSpinBox>(QString(p.field) + "_override")->setValue(p.value);
+            rig->find<QPushButton>(QString(p.field) + "_override_set")->click();
+            QCOMPARE(sent_before_marker(*rig), p.sent.isEmpty() ? QList<QByteArray>() : QList<QByteArray>{p.sent});
+        }
+        rig->find<QPushButton>("main_override_reset")->click();
+        QCOMPARE(rig->find<QSpinBox>("main_override")->value(), -1);
+    }
+
+    void firmware_images_are_checked_before_the_unit_is_touched_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("image");
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("reason");
+        const QByteArray good = read_all(data_path("RV8_MAVO_0180.hex"));
+        QList<QByteArray> lines = good.split('\n');
+        const auto with_line = [&](int at, const QByteArray& line, bool replace) {
+            QList<QByteArray> l = lines;
+            if (replace)
+                l[at] = line;
+            else
+                l.insert(at, line);
+            return l.join('\n');
+        };
+        const QByteArray wide = hex_record(QByteArray::fromHex("20000000") + QByteArray(32, '\x11'));
+        QByteArray bad_sum = lines[2].trimmed();
+        bad_sum.chop(2);
+        bad_sum += lines[2].trimmed().endsWith("00") ? "01" : "00";
+        const QString wrong = "Incorrect FW version selected!";
+        const QString refused = "This firmware image cannot be programmed";
+        QTest::newRow("no tag") << "RV8_0180.hex" << good << wrong << "";
+        QTest::newRow("tag in lower case") << "rv8_mavo_0180.hex" << good << wrong << "";
+        QTest::newRow("tag in the folder only") << "MAVO/rv8_0180.hex" << good << wrong << "";
+        QTest::newRow("not a record") << "RV8_MAVO_1.hex" << with_line(2, ":10000000XY", true) << refused
+                                      << "line 3: not an Intel HEX record: 'X' at column 10 is not a hex digit";
+        QTest::newRow("checksum") << "RV8_MAVO_2.hex" << with_line(2, bad_sum, true) << refused << "line 3: checksum is";
+        QTest::newRow("record type") << "RV8_MAVO_3.hex" << with_line(1, hex_record(QByteArray::fromHex("00000006")), false)
+                                     << refused << "line 2: record type 06 is not supported";
+        QTest::newRow("32-byte record") << "RV8_MAVO_4.hex" << with_line(1, wide, false) << refused
+                                        << "line 2: 75 characters, the transfer passes on only 63";
+        QTest::newRow("no end record") << "RV8_MAVO_5.hex" << good.left(good.indexOf(":00000001FF")) << refused
+                                       << "no end record";
+        QTest::newRow("no version text")
+            << "RV8_MAVO_6.hex" << QByteArray(":020000040000FA\n" + hex_record(QByteArray::fromHex("0400000001020304")) + "\n:00000001FF\n")
+            << refused << "no \"MAVO\" version text";
+        QTest::newRow("long .bnhex line") << "RV8_MAVO_7.bnhex" << QByteArray("|" + QByteArray(70, 'A') + "\n")
+                                          << refused << "line 1: 71 characters";
+    }
+    void firmware_images_are_checked_before_the_unit_is_touched()
+    {
+        QFETCH(QString, file);
+        QFETCH(QByteArray, image);
+        QFETCH(QString, box);
+        QFETCH(QString, reason);
+        const QString path = dir.filePath("fw/" + file);
+        QDir().mkpath(QFileInfo(path).path());
+        write_file(path, image);
+        auto rig = connected();
+        QVERIFY(rig);
+        QLineEdit* location = rig->find<QLineEdit>("fw_location");
+        rig->prompts.pick = [path](const file_request&) { return path; };
+        rig->find<QPushButton>("fw_browse")->click();
+        QCOMPARE(rig->prompts.chosen[0].filter, QStringLiteral("FW files (*MAVO*.hex *MAVO*.bnhex);;All (*.*)"));
+        QCOMPARE(location->text(), QString());
+        // Typed in by hand, it is refused again on Update.
+        location->setText(path);
+        rig->device->clear_writes();
+        rig->find<QPushButton>("fw_update")->click();
+        QCOMPARE(rig->prompts.asked.size(), 2);
+        for (const box_request& b : rig->prompts.asked) {
+            QCOMPARE(b.text, box);
+            QVERIFY2(b.informative.contains(reason), qPrintable(b.informative));
+        }
+        QCOMPARE(sent_before_marker(*rig), QList<QByteArray>());
+        QCOMPARE(rig->status(), QStringLiteral("Connected fw v1.75 RV8-SX"));
+    }
+
+    void firmware_update_programs_the_unit()
+    {
+        auto rig = connected();
+        QVERIFY(rig);
+        QStringList boxes;
+        rig->prompts.answer = [&](const box_request& b) {
+            boxes << b.text;
+            return QMessageBox::Ok;
+        };
+        // Trailing spaces typed after the path are not part of it.
+        rig->find<QLineEdit>("fw_location")->setText(data_path("RV8_MAVO_0180.hex") + "  ");
+        rig->find<QPushButton>("fw_update")->click();
+        QVERIFY(rig->window->findChild<QDialog*>("fw_program_status")->isVisible());
+        QTRY_COMPARE(boxes.size(), 2);
+        QCOMPARE(boxes, QStringList({"About to program the FW!", "FW Update Successful!"}));
+        QCOMPARE(rig->status(), QStringLiteral("Connected fw v1.80 RV8-SX"));
+        QVERIFY(!rig->window->findChild<QDialog*>("fw_program_status")->isVisible());
+
+        // A bootloader that refuses a line: the unit stays in it, and the user is told to retry.
+        rig->device->with([](sim_unit* unit, virtual_faults&) {
+            unit->faults().refuse_hex_line = 3;
+            return 0;
+        });
+        boxes.clear();
+        rig->find<QPushButton>("fw_update")->click();
+        QTRY_COMPARE(boxes.size(), 2);
+        QCOMPARE(boxes.last(), QStringLiteral("FW Update Failed!"));
+        QCOMPARE(rig->status(), QStringLiteral("Connected bootloader"));
+    }
+
+    void a_new_image_too_old_for_the_program_is_warned_about()
+    {
+        const QByteArray good = read_all(data_path("RV8_MAVO_0180.hex"));
+        QByteArray old = good;
+        // The version text lives in the records' data; rewrite it to 0160 with fresh checksums.
+        QList<QByteArray> lines = old.split('\n');
+        bool found = false;
+        for (QByteArray& line : lines) {
+            QByteArray bytes = QByteArray::fromHex(line.trimmed().mid(1));
+            const int tag = bytes.indexOf("MAVO0180");
+            if (line.startsWith(':') && tag > 0) {
+                bytes.replace(tag, 8, "MAVO0160");
+                bytes.chop(1);
+                line = hex_record(bytes);
+                found = true;
+            }
+        }
+        QVERIFY(found);
+        const QString path = dir.filePath("RV8_MAVO_0160.hex");
+        write_file(path, lines.join('\n'));
+        auto rig = connected();
+        QVERIFY(rig);
+        QStringList boxes;
+        rig->prompts.answer = [&](const box_request& b) {
+            boxes << b.text;
+            return QMessageBox::Ok;
+        };
+        rig->find<QLineEdit>("fw_location")->setText(path);
+        rig->find<QPushButton>("fw_update")->click();
+        QTRY_COMPARE(boxes.size(), 3);
+        QCOMPARE(boxes, QStringList({"About to program the FW!",
+                                     "Incompatible firmware detected, need >= 0x167, have 0x160",
+                                     "FW Update Successful!"}));
+        QCOMPARE(rig->status(), QStringLiteral("Connected fw v1.60 RV8-SX"));
+    }
+
+    void log_file_names_take_a_suffix_when_taken()
+    {
+        const QString folder = dir.filePath("names");
+        QDir().mkpath(folder);
+        const QDateTime when(QDate(2024, 3, 5), QTime(14, 7, 9));
+        const QString first = folder + "/brennix_log_2024-03-05_14-07-09.bnlog";
+        QCOMPARE(new_log_file_path(folder, when), first);
+        write_file(first, "x");
+        QCOMPARE(new_log_file_path(folder, when), folder + "/brennix_log_2024-03-05_14-07-09_2.bnlog");
+        write_file(folder + "/brennix_log_2024-03-05_14-07-09_2.bnlog", "x");
+        QCOMPARE(new_log_file_path(folder, when), folder + "/brennix_log_2024-03-05_14-07-09_3.bnlog");
+    }
+};
+
+int main(int argc, char** argv)
+{
+    static QTemporaryDir home;
+    qputenv("HOME", home.path().toLocal8Bit());
+    for (const char* var : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_DOCUMENTS_DIR"})
+        qunsetenv(var);
+    QApplication::setAttribute(Qt::AA_DisableHighDpiScaling);
+    QApplication app(argc, argv);
+    set_app_identity();
+    init_app_resources();
+    tst_window_live test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_window_live.moc"
