@@ -90,6 +90,8 @@ struct main_form {
     QSpinBox* max_engine_speed;
     QDoubleSpinBox* min_boost;
     QDoubleSpinBox* max_boost;
+    QLabel* min_boost_units;
+    QLabel* max_boost_units;
     QDoubleSpinBox* min_an1_input;
     QDoubleSpinBox* max_an1_input;
     QDoubleSpinBox* min_an2_input;

@@ -130,8 +130,10 @@ QWidget* main_form::build_basic_group(QWidget* parent)
                               {QStringLiteral("PSI"), QStringLiteral("Bar"), QStringLiteral("kPa")});
     rows.add(QStringLiteral("Pulses per Revolution"), pulses_per_rev, QStringLiteral("pulses/rev"));
     rows.add(QStringLiteral("Max Engine Speed"), max_engine_speed, QStringLiteral("RPM"));
-    rows.add(QStringLiteral("Min Boost"), min_boost);
-    rows.add(QStringLiteral("Max Boost"), max_boost);
+    min_boost_units = make_label(group, QStringLiteral("PSI"), QStringLiteral("min_boost_units"));
+    max_boost_units = make_label(group, QStringLiteral("PSI"), QStringLiteral("max_boost_units"));
+    rows.add(new QLabel(QStringLiteral("Min Boost"), group), min_boost, min_boost_units);
+    rows.add(new QLabel(QStringLiteral("Max Boost"), group), max_boost, max_boost_units);
     rows.add(QStringLiteral("Min Analog A Input"), min_an1_input, QStringLiteral("V"));
     rows.add(QStringLiteral("Max Analog A Input"), max_an1_input, QStringLiteral("V"));
     rows.add(QStringLiteral("Min Analog B Input"), min_an2_input, QStringLiteral("V"));

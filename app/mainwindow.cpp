@@ -20,6 +20,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSettings>
+#include <QTimer>
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -69,6 +70,7 @@ MainWindow::MainWindow(QWidget* parent)
     connect_worker();
     connect_live_view();
     connect_tables_and_graphs();
+    connect_form_checks();
     create_status_widgets();
     set_fields_to_defaults();
     init_tables();
@@ -125,6 +127,9 @@ void MainWindow::connect_worker()
     connect(worker, &rv8_worker::opened, this, &MainWindow::when_device_opened);
     connect(worker, &rv8_worker::closed, this, &MainWindow::when_device_closed);
     connect(worker, &rv8_worker::fw_progress, this, &MainWindow::when_fw_progress);
+    connect(worker, &rv8_worker::read_data, this, &MainWindow::when_read_data);
+    connect(worker, &rv8_worker::wrote_data, this, &MainWindow::when_wrote_data);
+    connect(worker, &rv8_worker::read_file, this, &MainWindow::when_read_file);
     connect(worker, &rv8_worker::log_data_ready, ui->live_log_graph, &log_graph::when_data_updated);
     connect(ui->live_log_graph, &log_graph::point_selected, worker, &rv8_worker::recall_frame_at);
 
@@ -182,10 +187,14 @@ void MainWindow::read_app_settings()
     live_log_folder_name = settings.value(key_log_folder, documents()).toString();
     ui->live_log_folder->setText(live_log_folder_name);
     const int unit = ui->boost_select->findText(settings.value(key_boost_units, QStringLiteral("PSI")).toString());
-    if (unit >= 0)
+    if (unit > 0) {
         ui->boost_select->setCurrentIndex(unit);
+        on_boost_select_currentIndexChanged(unit);
+    }
     cust_ana_file_name = settings.value(key_cust_ana).toString();
     cust_anb_file_name = settings.value(key_cust_anb).toString();
+    // After construction, so that a file that no longer loads is reported over a window that exists.
+    QTimer::singleShot(0, this, &MainWindow::load_stored_conversions);
 }
 
 void MainWindow::write_app_settings() const

@@ -9,6 +9,7 @@
 #include "model/ids.h"
 
 #include <QIcon>
+#include <QHash>
 #include <QList>
 #include <QMainWindow>
 #include <QMessageBox>
@@ -24,6 +25,7 @@
 class QLabel;
 class QLineEdit;
 class QTimer;
+class QSpinBox;
 class converter;
 class fw_program_status;
 class hotplug_watcher;
@@ -32,6 +34,7 @@ class rv8_controller;
 class rv8_worker;
 struct box_request;
 struct main_form;
+struct output_form;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -74,7 +77,17 @@ public:
     // Hands every field named in the change sets to the worker's settings model.
     void fields_to_vars();
     // Every field into the worker's model, all marked; queues itself when called from another thread.
+    // Settings files keep the factory calibration, so it is marked too; call end_file_snapshot()
+    // once the file operation has been asked for, so a later Write leaves it alone.
     void all_fields_to_vars();
+    void end_file_snapshot();
+    // Commits an open cell editor or a half-typed field, as leaving it would.
+    void commit_pending_edit();
+
+    // Settings form: field mapping
+    QByteArray gui_to_byteArray(table_index i);
+    void byteArray_to_gui(table_index i, QByteArray data);
+    void vars_to_fields(QList<QByteArray> tables, QList<quint32> ints, QList<adc_trim> trims);
 
 public slots:
     void on_act_reconnect_triggered();
@@ -84,6 +97,46 @@ public slots:
     void when_device_opened(QString serial_number, quint16 fw_version, rv8_variant variant);
     void when_device_closed();
     void when_fw_progress(int progress);
+
+    // Settings form: validation and interlocks
+    void on_max_an1_input_valueChanged(double value);
+    void on_min_an1_input_valueChanged(double value);
+    void on_max_an2_input_valueChanged(double value);
+    void on_min_an2_input_valueChanged(double value);
+    void on_min_boost_editingFinished();
+    void on_max_boost_editingFinished();
+    void on_max_engine_speed_editingFinished();
+    void on_pulses_per_rev_editingFinished();
+    void on_pump_prime_delay_editingFinished();
+    void on_gpi1_act_delay_editingFinished();
+    void on_gpi1_deact_delay_editingFinished();
+    void on_gpi2_act_delay_editingFinished();
+    void on_gpi2_deact_delay_editingFinished();
+    void on_main_control_currentIndexChanged(int index);
+    void on_aux_control_currentIndexChanged(int index);
+    void on_gpi1_control_currentIndexChanged(int index);
+    void on_gpi2_control_currentIndexChanged(int index);
+    void on_boost_select_currentIndexChanged(int index);
+    void on_live_collapse_toggled(bool checked);
+    void on_cust_ana_defaults_clicked();
+    void on_cust_anb_defaults_clicked();
+    void on_cust_ana_load_file_clicked();
+    void on_cust_anb_load_file_clicked();
+    void add_op_modes_to_set();
+    void when_act_intercept_recalc(double act_intercept);
+
+    // Settings form: read, write, open, save
+    void on_act_read_triggered();
+    void on_act_write_triggered();
+    void on_act_write_all_triggered();
+    void on_act_reset_triggered();
+    void on_act_save_triggered();
+    void on_act_save_as_triggered();
+    void on_act_open_triggered();
+    void when_read_data(FT_STATUS status, QList<QByteArray> tables, QList<quint32> ints, QList<adc_trim> trims);
+    void when_wrote_data(FT_STATUS status);
+    void when_read_file(FT_STATUS status, QList<QByteArray> tables, QList<quint32> ints, QList<adc_trim> trims,
+                        QList<QString> warnings);
 
     // MAP calibration and overrides
     void on_map_cal_edit_defaults_clicked();
@@ -172,6 +225,31 @@ private:
     void add_chart_curves();
     void set_led(QLabel* label, const QIcon& icon);
     void set_changes_pending(bool pending);
+    // Settings form
+    void add_all_to_set(bool with_factory_calibration);
+    quint32 field_to_int(int_index i);
+    void int_to_field(int_index i, quint32 value);
+    bool ask_calibration(const QList<quint32>& ints, bool factory);
+    void apply_calibration(const QList<quint32>& ints, bool factory, bool active);
+    void decode_trailer(const output_form& o, const QByteArray& data);
+    void show_control_modes();
+    void connect_form_checks();
+    void output_field_changed(const output_form& o);
+    void show_vert_source(const output_form& o, int index);
+    void clamp_vert_threshold(const output_form& o);
+    void show_output_mode(const output_form& o, int index);
+    void show_gpi_mode(int gpi, int index);
+    bool check_delay_increment(QSpinBox* field);
+    void check_analog_gap(bool input_a, bool min_changed);
+    void snap_boost(bool max_changed);
+    void refresh_outputs_on(int source);
+    void status(const QString& text);
+    void save_settings_file(QString name);
+    void set_settings_file_name(const QString& name);
+    bool load_cust_an_conv(const QString& path, bool input_a);
+    void choose_cust_an_file(bool input_a);
+    void reset_cust_an(bool input_a);
+    void load_stored_conversions();
     QMessageBox::StandardButton ask(const box_request& request);
     void write_fatal_now(const QString& formatted);
     static quint32 pack_version(const QString& version);
@@ -188,6 +266,13 @@ private:
     QSet<table_index> changed_tables;
     QSet<int_index> changed_ints;
     QSet<adc_trim_index> changed_trims;
+    // What the last Write handed over, marked again should the write fail.
+    QSet<table_index> written_tables;
+    QSet<int_index> written_ints;
+    // The variant the unit (or the file) reported; saved into files as it is.
+    rv8_variant unit_variant = variant_rv8_sx;
+    // Control codes the selectors have no item for, sent back unchanged until the user picks one.
+    QHash<int, quint32> unknown_modes;
     QList<QPointer<QWidget>> live_widgets;
 
     QIcon red_led;

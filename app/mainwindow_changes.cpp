@@ -5,6 +5,7 @@
 #include "app/main_form.h"
 
 #include <QAction>
+#include <QPushButton>
 #include <QtDebug>
 
 namespace {
@@ -52,11 +53,19 @@ void MainWindow::remove_from_set(int_index i)
 
 void MainWindow::add_all_to_set()
 {
+    // The factory calibration goes to the unit only once the user has opened it for editing.
+    add_all_to_set(ui->map_cal_edit_defaults->isChecked());
+}
+
+void MainWindow::add_all_to_set(bool with_factory_calibration)
+{
     for (int t = tbl_aux; t <= tbl_gpo2; ++t)
         changed_tables.insert(table_index(t));
-    for (int i = 0; i < int_last; ++i)
-        if (window_writes(int_index(i)))
+    for (int i = 0; i < int_last; ++i) {
+        const bool factory = i >= int_base_slope && i <= int_base_atm;
+        if (window_writes(int_index(i)) && (with_factory_calibration || !factory))
             changed_ints.insert(int_index(i));
+    }
     set_changes_pending(true);
 }
 

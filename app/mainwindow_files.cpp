@@ -1,0 +1,215 @@
+// Read, write, open and save: the window moves values between the form and the worker's settings
+// model and keeps track of what the next Write has to send.
+#include "app/mainwindow.h"
+
+#include "app/main_form.h"
+#include "app/prompts.h"
+#include "device/rv8.h"
+#include "model/table_record.h"
+#include "tables/duty_table.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QtDebug>
+
+namespace {
+const char* const settings_filter = "BN settings (*.bnini);;All files (*.*)";
+
+QString version_text(quint32 v)
+{
+    return QStringLiteral("%1.%2.%3").arg(v >> 24).arg((v >> 8) & 0xFFFF).arg(v & 0xFF);
+}
+
+QString warning_lines(const QList<QString>& warnings)
+{
+    QString lines;
+    for (const QString& w : warnings)
+        lines += QStringLiteral("  * ") + w + QLatin1Char('\n');
+    return lines;
+}
+}
+
+void MainWindow::on_act_read_triggered()
+{
+    for (QAction* a : {ui->act_read, ui->act_write, ui->act_write_all})
+        a->setEnabled(false);
+    controller->worker->start_read();
+}
+
+void MainWindow::when_read_data(FT_STATUS status, QList<QByteArray> tables, QList<quint32> ints, QList<adc_trim> trims)
+{
+    for (QAction* a : {ui->act_read, ui->act_write, ui->act_write_all})
+        a->setEnabled(device_connected);
+    if (status != FT_OK) {
+        qCritical("Could not read from device");
+        return;
+    }
+    vars_to_fields(tables, ints, trims);
+    clear_change_sets();
+}
+
+void MainWindow::on_act_write_triggered()
+{
+    commit_pending_edit();
+    if (!changes_pending) {
+        qDebug("No changes to write to device");
+        return;
+    }
+    ui->act_write->setEnabled(false);
+    ui->act_write_all->setEnabled(false);
+    fields_to_vars();
+    controller->worker->start_write();
+}
+
+void MainWindow::on_act_write_all_triggered()
+{
+    commit_pending_edit();
+    ui->act_write->setEnabled(false);
+    ui->act_write_all->setEnabled(false);
+    add_all_to_set();
+    fields_to_vars();
+    controller->worker->start_write();
+}
+
+void MainWindow::when_wrote_data(FT_STATUS status)
+{
+    // Only a connected unit can be written to; the link may have closed while this one ran.
+    ui->act_write->setEnabled(device_connected);
+    ui->act_write_all->setEnabled(device_connected);
+    if (status == FT_OK) {
+        written_tables.clear();
+        written_ints.clear();
+        set_changes_pending(!changed_tables.isEmpty() || !changed_ints.isEmpty() || !changed_trims.isEmpty());
+        ui->map_cal_edit_defaults->setChecked(false);
+        on_map_cal_edit_defaults_clicked();
+        return;
+    }
+    // What was handed over is still to be written: the next Write sends it again.
+    changed_tables.unite(written_tables);
+    changed_ints.unite(written_ints);
+    set_changes_pending(true);
+    qWarning("Error writing data to device");
+    box_request box;
+    box.text = QStringLiteral("Error writing data to device");
+    box.informative = QStringLiteral("Could not write data to device, check the log for possible error messages.");
+    box.icon = QMessageBox::Critical;
+    ask(box);
+}
+
+void MainWindow::on_act_reset_triggered()
+{
+    box_request box;
+    box.text = QStringLiteral("Reset the device?");
+    box.informative = QStringLiteral("WARNING: Make sure the engine is not running before proceeding!");
+    box.buttons = QMessageBox::Yes | QMessageBox::No;
+    box.default_button = QMessageBox::No;
+    if (ask(box) == QMessageBox::Yes)
+        controller->worker->reset();
+}
+
+void MainWindow::set_settings_file_name(const QString& name)
+{
+    settings_file_name = name;
+    ui->act_save->setStatusTip(QStringLiteral("Save this settings file (%1)").arg(name));
+}
+
+void MainWindow::on_act_save_triggered()
+{
+    if (settings_file_name.isEmpty())
+        on_act_save_as_triggered();
+    else
+        save_settings_file(settings_file_name);
+}
+
+void MainWindow::on_act_save_as_triggered()
+{
+    commit_pending_edit();
+    file_request request;
+    request.kind = file_request::save_file;
+    request.parent = this;
+    request.caption = QStringLiteral("Save settings file");
+    request.start = settings_file_name;
+    request.filter = QLatin1String(settings_filter);
+    const QString name = prompter->choose(request);
+    if (!name.isEmpty())
+        save_settings_file(name);
+}
+
+void MainWindow::save_settings_file(QString name)
+{
+    commit_pending_edit();
+    if (QFileInfo(name).suffix().isEmpty())
+        name += QStringLiteral(".bnini");
+    set_settings_file_name(name);
+    status(QStringLiteral("Saving file to %1").arg(name));
+    all_fields_to_vars();
+    controller->worker->vars_to_file(name);
+    end_file_snapshot();
+}
+
+void MainWindow::on_act_open_triggered()
+{
+    commit_pending_edit();
+    file_request request;
+    request.parent = this;
+    request.caption = QStringLiteral("Open settings file");
+    request.start = settings_file_name;
+    request.filter = QLatin1String(settings_filter);
+    const QString name = prompter->choose(request);
+    if (name.isEmpty())
+        return;
+    set_settings_file_name(name);
+    // Settings the file lacks keep the values the form shows now.
+    all_fields_to_vars();
+    controller->worker->file_to_vars_to_field(name);
+    end_file_snapshot();
+}
+
+void MainWindow::when_read_file(FT_STATUS status, QList<QByteArray> tables, QList<quint32> ints, QList<adc_trim> trims,
+                                QList<QString> warnings)
+{
+    for (QAction* a : {ui->act_read, ui->act_write, ui->act_write_all})
+        a->setEnabled(device_connected);
+    if (status != FT_OK) {
+        qCritical("Could not read from file");
+        return;
+    }
+    // A damaged table never reaches the unit: the form keeps what it had and Write leaves it out.
+    for (table_index t : {tbl_aux, tbl_main, tbl_gpo1, tbl_gpo2}) {
+        const QString fault = table_record(tables.value(t)).fault();
+        if (fault.isEmpty())
+            continue;
+        warnings << QStringLiteral("Table %1 is damaged (%2) and was not loaded, keeping the current settings.")
+                        .arg(table_names.value(t), fault);
+        changed_tables.remove(t);
+    }
+    const quint32 saved_by = ints.value(int_gui_version);
+    const QString mine = QCoreApplication::applicationVersion();
+    box_request box;
+    box.icon = QMessageBox::Warning;
+    if (saved_by < version_number) {
+        box.text = QStringLiteral("BNINI is from older version");
+        box.informative = QStringLiteral("Brennix v%1 was used to save this BNINI file, but your version is %2.\n").arg(version_text(saved_by), mine)
+                          + (warnings.isEmpty() ? QStringLiteral("It seems all the necessary data was in the file, so this warning can be ignored\n")
+                                                : QStringLiteral("There were some fields missing from the file:\n") + warning_lines(warnings)
+                                                      + QStringLiteral("\nDouble-check these values in the application to make sure they are correct!\n"))
+                          + QStringLiteral("Use the Save/Save As buttons to update this file with this newer version of Brennix");
+    } else if (saved_by == version_number && !warnings.isEmpty()) {
+        box.text = QStringLiteral("Warnings found while opening the BNINI file");
+        box.informative = QStringLiteral("This BNINI file was made with the same version of Brennix (%1),\nbut there were some warnings found while opening the file:\n").arg(mine)
+                          + warning_lines(warnings)
+                          + QStringLiteral("\nDouble-check these values in the application to make sure they are correct!\nUse the Save/Save As buttons to correct the issues in this file.");
+    } else if (saved_by > version_number) {
+        box.text = QStringLiteral("BNINI is from newer version");
+        box.icon = QMessageBox::Critical;
+        box.informative = QStringLiteral("Brennix v%1 was used to save this BNINI file, but your version is %2.\nIt's possible the file contains data that was not loaded properly or is not supported by this application version.\n\nRecommend you update your Brennix version before writing fields back to the unit!").arg(version_text(saved_by), mine);
+    }
+    if (!box.text.isEmpty()) {
+        qWarning().noquote() << box.text;
+        ask(box);
+    }
+    vars_to_fields(tables, ints, trims);
+}

@@ -1,0 +1,501 @@
+// The settings form through the real window and the virtual unit: read, write, typed input with
+// its corrections, settings files, custom analog conversions.
+
+#include "app/app_resources.h"
+#include "app/custom_csv.h"
+#include "model/rv8_vars.h"
+#include "sim/sim_unit.h"
+#include "tables/duty_table.h"
+#include "tests/support/log_capture.h"
+#include "window_rig.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QProcess>
+#include <QPushButton>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QLineEdit>
+#include <QSettings>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <sys/resource.h>
+
+namespace {
+QByteArray hex(const char* text) { return QByteArray::fromHex(text); }
+
+// The message types the unit received, in order, leaving out reads and the live switch.
+QByteArray written_types(const std::shared_ptr<virtual_device>& device)
+{
+    QByteArray types;
+    for (const QByteArray& w : device->writes())
+        if (w.size() > 2 && quint8(w[0]) == 0xC3 && quint8(w[1]) != 0x05 && quint8(w[1]) != 0x13)
+            types.append(w[1]);
+    std::sort(types.begin(), types.end()); // the model sends its groups in no fixed order
+    return types.toHex();
+}
+
+sim_memory memory_of(const std::shared_ptr<virtual_device>& device)
+{
+    sim_memory copy;
+    device->with([&](sim_unit* unit, virtual_faults&) {
+        copy = unit->memory();
+        return 0;
+    });
+    return copy;
+}
+
+// A connected window whose questions are answered Yes.
+struct form_rig : window_rig {
+    form_rig()
+    {
+        prompts.answer = [](const box_request&) { return QMessageBox::Yes; };
+        window->on_act_reconnect_triggered();
+        QTRY_VERIFY(status().startsWith(QLatin1String("Connected fw")));
+    }
+    void read()
+    {
+        QSignalSpy filled(find<QAction>("act_read"), &QAction::changed);
+        window->on_act_read_triggered();
+        QTRY_VERIFY(find<QAction>("act_read")->isEnabled());
+    }
+    void write(const char* action = "act_write")
+    {
+        device->clear_writes();
+        find<QAction>(action)->trigger();
+        QTRY_VERIFY(find<QAction>("act_write_all")->isEnabled());
+    }
+    // Keys into a field, then Return, as a user types.
+    void type(const char* name, const QString& text)
+    {
+        QAbstractSpinBox* field = find<QAbstractSpinBox>(name);
+        field->setFocus();
+        field->selectAll();
+        QTest::keyClicks(field, text);
+        QTest::keyClick(field, Qt::Key_Return);
+    }
+    QString status_text() const { return find<QStatusBar>("statusBar")->currentMessage(); }
+    double value(const char* name) const
+    {
+        if (auto* real = find<QDoubleSpinBox>(name))
+            return real->value();
+        return find<QSpinBox>(name)->value();
+    }
+    duty_table* table(const char* name) const { return find<duty_table>(name); }
+};
+
+QString write_csv(const QString& path, const QByteArray& text)
+{
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write(text);
+    return path;
+}
+
+QByteArray csv_lines(int first, int count, const char* end = "\n")
+{
+    QByteArray text;
+    for (int adc = first; adc < first + count; ++adc)
+        text += QByteArray::number(adc) + ", " + QByteArray::number(adc / 10.0) + end;
+    return text;
+}
+
+// Child mode: save a model over an existing file with file sizes limited below the new file's.
+int save_under_size_limit(const QString& path)
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{512, 512};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    rv8_vars vars(nullptr);
+    for (int t = tbl_aux; t <= tbl_gpo2; ++t)
+        vars.set(QByteArray(640, char(0x11 * (t + 1))), table_index(t));
+    QString reason;
+    const bool saved = vars.vars_to_file(path, &reason);
+    std::printf("%s|%s\n", saved ? "saved" : "failed", qPrintable(reason));
+    return 0;
+}
+}
+
+class tst_window_settings : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { QSettings().clear(); } // each case starts as a first start
+    void read_fills_the_form_and_asks_before_replacing_calibration()
+    {
+        form_rig rig;
+        QByteArray main_table;
+        rig.device->with([&](sim_unit* unit, virtual_faults&) {
+            sim_memory& m = unit->memory();
+            m.pump_prime_delay = hex("0004");                  // 52 ms
+            m.io_modes[sim_memory::io_main_mode] = char(0xA1);
+            m.io_modes[sim_memory::io_aux_mode] = char(0xB2);
+            m.io_modes[sim_memory::io_gpi1_mode] = char(0x53);
+            m.set_rpm_scaler(3);                                // 1.5 pulses per revolution
+            QByteArray& t = m.tables[sim_memory::main];
+            t[639] = char(t[639] ^ t[4] ^ t[5] ^ 0x66); // the third cell of the bottom row: 10 %
+            t[4] = 0;
+            t[5] = char(0x66);
+            main_table = m.tables[sim_memory::main];
+            return 0;
+        });
+        rig.read();
+        QCOMPARE(rig.prompts.asked.size(), 0); // the unit's calibration is the form's
+        QCOMPARE(rig.value("pump_prime_delay"), 52.0);
+        QCOMPARE(rig.value("pump_prime_delay_2"), 52.0);
+        QCOMPARE(rig.find<QComboBox>("main_control")->currentIndex(), 1);
+        QCOMPARE(rig.find<QComboBox>("aux_control")->currentIndex(), 2);
+        QCOMPARE(rig.find<QComboBox>("gpi1_control")->currentIndex(), 3);
+        QVERIFY(rig.find<QWidget>("gpi1_request")->isEnabled() && rig.find<QWidget>("main_table")->isEnabled());
+        QCOMPARE(rig.value("pulses_per_rev"), 1.5);
+        QCOMPARE(rig.window->gui_to_byteArray(tbl_main).left(608), main_table.left(608));
+        QVERIFY(!rig.window->has_changes_pending());
+
+        // A unit with another calibration: both questions, and No keeps the form's values.
+        rig.device->with([](sim_unit* unit, virtual_faults&) {
+            unit->memory().map_cal.replace(0, 10, hex("00003f2a0003646800e0"));     // slope 16.170, atmosphere 224
+            unit->memory().map_cal.replace(10, 12, hex("00003f2a0003647000e10030")); // and the active set
+            return 0;
+        });
+        rig.prompts.answer = [](const box_request&) { return QMessageBox::No; };
+        rig.read();
+        QStringList asked;
+        for (const box_request& b : rig.prompts.asked)
+            asked << b.text;
+        QCOMPARE(asked, QStringList({"Do you want to overwrite your FACTORY DEFAULT map calibration values?",
+                                     "Do you want to overwrite your CURRENT ACTIVE map calibration values?"}));
+        QCOMPARE(rig.value("base_slope"), 16.122);
+        QCOMPARE(rig.value("active_atm"), 223.0);
+    }
+
+    void write_sends_what_was_edited_data()
+    {
+        QTest::addColumn<QString>("edit");
+        QTest::addColumn<QString>("types");
+        QTest::newRow("nothing") << "" << "";
+        QTest::newRow("a MAIN cell") << "cell" << "0b";
+        QTest::newRow("pump priming delay") << "pump_prime_delay" << "0715";
+        QTest::newRow("pulses per revolution") << "pulses_per_rev" << "0e";
+        QTest::newRow("GPO1 delay") << "gpo1_act_delay" << "0c";
+        QTest::newRow("a pasted AUX block") << "paste" << "0a";
+    }
+    void write_sends_what_was_edited()
+    {
+        QFETCH(QString, edit);
+        QFETCH(QString, types);
+        form_rig rig;
+        rig.read();
+        log_capture log;
+        if (edit == "cell") {
+            rig.table("main_table")->item(15, 0)->setText("40");
+        } else if (edit == "paste") {
+            QApplication::clipboard()->setText("10\t20\n30\t40");
+            duty_table* aux = rig.table("aux_table");
+            aux->setCurrentCell(0, 0);
+            aux->paste();
+        } else if (edit == "gpo1_act_delay") {
+            rig.find<QComboBox>("gpo1_control")->setCurrentIndex(2);
+            rig.device->clear_writes();
+            rig.write(); // the mode itself, with the IO block
+            rig.type("gpo1_act_delay", "14");
+        } else if (edit == "pump_prime_delay") {
+            rig.find<QComboBox>("aux_control")->setCurrentIndex(2);
+            rig.type("pump_prime_delay", "14");
+        } else if (!edit.isEmpty()) {
+            rig.type(edit.toLatin1().constData(), "1.2");
+        }
+        rig.write();
+        QCOMPARE(written_types(rig.device), types.toLatin1());
+        if (edit.isEmpty())
+            QVERIFY(log.has(QtDebugMsg, "No changes to write to device"));
+        const sim_memory m = memory_of(rig.device);
+        if (edit == "pump_prime_delay")
+            QCOMPARE(m.pump_prime_delay.toHex(), QByteArray("0002")); // 14 ms became 26 ms: two ticks
+        if (edit == "gpo1_act_delay")
+            QCOMPARE(m.tables[sim_memory::gpo1].mid(609, 2).toHex(), QByteArray("0002"));
+        QVERIFY(!rig.window->has_changes_pending());
+    }
+
+    void write_all_and_a_failed_write()
+    {
+        form_rig rig;
+        rig.read();
+        rig.write("act_write_all");
+        // Every table, the IO block with the pump delay, the scaler and the active calibration;
+        // the factory calibration only when its editing was opened.
+        QCOMPARE(written_types(rig.device), QByteArray("070a0b0c0d0e1517"));
+        rig.type("pulses_per_rev", "2");
+        rig.device->with([](sim_unit* unit, virtual_faults&) {
+            unit->faults().drop_replies = 3;
+            return 0;
+        });
+        rig.prompts.answer = [](const box_request&) { return QMessageBox::Ok; };
+        rig.write();
+        QCOMPARE(rig.prompts.asked.last().text, QStringLiteral("Error writing data to device"));
+        QCOMPARE(rig.prompts.asked.last().icon, QMessageBox::Critical);
+        QVERIFY(rig.window->has_changes_pending()); // still to be written
+        rig.device->with([](sim_unit* unit, virtual_faults&) {
+            unit->faults().drop_replies = 0;
+            return 0;
+        });
+        rig.write();
+        QCOMPARE(written_types(rig.device), QByteArray("0e"));
+        QCOMPARE(memory_of(rig.device).rpm_scaler.left(1).toHex(), QByteArray("04"));
+    }
+
+    void typed_input_is_snapped_with_its_message_data()
+    {
+        QTest::addColumn<QString>("setup");    // name=value pairs set first, through the fields
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("result");   // name=value pairs after
+        QTest::addColumn<QString>("message");
+        QTest::newRow("RPM to 500") << "" << "max_engine_speed" << "7250" << "max_engine_speed=7500"
+                                    << "Can only set max engine RPM in increments of 500";
+        QTest::newRow("RPM kept") << "" << "max_engine_speed" << "7500" << "max_engine_speed=7500" << "";
+        QTest::newRow("delay to 13") << "gpi1_control=1" << "gpi1_act_delay" << "14" << "gpi1_act_delay=26"
+                                     << "Can only set delay in increments of 13.0";
+        QTest::newRow("pulses to 0.5") << "" << "pulses_per_rev" << "1.2" << "pulses_per_rev=1.5"
+                                       << "Can only set pulses per revolution in increments of 0.5";
+        QTest::newRow("boost gap, PSI") << "min_boost=10" << "max_boost" << "12" << "max_boost=15"
+                                        << "Max must be greater than 15.0 PSI";
+        QTest::newRow("boost gap, Bar") << "boost_select=1;min_boost=0.69" << "max_boost" << "0.7"
+                                        << "max_boost=1.03" << "Max must be greater than 1.0 Bar";
+        QTest::newRow("analog gap") << "main_vert_axis=1;min_an1_input=0.8" << "max_an1_input" << "1.0"
+                                    << "max_an1_input=1.3;main_header=1.3" << "Max - min must be greater than 0.5V";
+    }
+    void typed_input_is_snapped_with_its_message()
+    {
+        QFETCH(QString, setup);
+        QFETCH(QString, field);
+        QFETCH(QString, typed);
+        QFETCH(QString, result);
+        QFETCH(QString, message);
+        form_rig rig;
+        auto apply = [&](const QString& pairs, bool check) {
+            for (const QString& pair : pairs.split(';', Qt::SkipEmptyParts)) {
+                const QString name = pair.section('=', 0, 0);
+                const double v = pair.section('=', 1).toDouble();
+                if (name == "main_header") // the top row of the Main table follows the analog range
+                    QCOMPARE(rig.table("main_table")->vert_header_at(0), v);
+                else if (auto* combo = rig.find<QComboBox>(name))
+                    combo->setCurrentIndex(int(v));
+                else if (check)
+                    QCOMPARE(rig.value(name.toLatin1().constData()), v);
+                else
+                    rig.type(name.toLatin1().constData(), pair.section('=', 1));
+            }
+        };
+        apply(setup, false);
+        rig.find<QStatusBar>("statusBar")->clearMessage();
+        rig.type(field.toLatin1().constData(), typed);
+        apply(result, true);
+        QCOMPARE(rig.status_text(), message);
+        rig.type(field.toLatin1().constData(), result.section(';', 0, 0).section('=', 1));
+        apply(result, true); // a corrected value stays
+    }
+
+    void control_mode_interlocks()
+    {
+        form_rig rig;
+        QComboBox* main = rig.find<QComboBox>("main_control");
+        QComboBox* aux = rig.find<QComboBox>("aux_control");
+        aux->setCurrentIndex(1);
+        main->setCurrentIndex(2);
+        QCOMPARE(main->currentIndex(), 1);
+        QCOMPARE(rig.status_text(), QStringLiteral("Cannot change MAIN control to duty + pump prime if AUX table is not already set to the same"));
+        aux->setCurrentIndex(2);
+        main->setCurrentIndex(2);
+        QCOMPARE(main->currentIndex(), 2);
+        QVERIFY(rig.find<QWidget>("pump_prime_delay")->isEnabled());
+        rig.prompts.answer = [](const box_request&) { return QMessageBox::Ok; };
+        aux->setCurrentIndex(1);
+        QCOMPARE(main->currentIndex(), 1);
+        QCOMPARE(rig.prompts.asked.last().informative,
+                 QStringLiteral("MAIN control currently set to: Duty table + pump delay\nMAIN control will be changed to: Duty table"));
+        QVERIFY(!rig.find<QWidget>("pump_prime_delay")->isEnabled());
+
+        QComboBox* gpo1 = rig.find<QComboBox>("gpo1_control");
+        gpo1->setCurrentIndex(2);
+        QVERIFY(rig.find<QWidget>("gpo1_act_delay")->isEnabled() && rig.find<QWidget>("gpo1_vert_axis_gt")->isEnabled());
+        gpo1->setCurrentIndex(5);
+        for (const char* name : {"gpo1_table", "gpo1_vert_axis", "gpo1_vert_axis_gt", "gpo1_horz_axis_gt", "gpo1_act_delay", "gpo1_deact_delay"})
+            QVERIFY2(!rig.find<QWidget>(name)->isEnabled(), name);
+        QCOMPARE(rig.find<QLabel>("gpo1_operate_label")->text(), QStringLiteral("Duty table is not used."));
+    }
+
+    void tables_and_units_round_trip()
+    {
+        form_rig rig;
+        rig.read();
+        rig.find<QComboBox>("gpo1_vert_axis")->setCurrentIndex(1);
+        rig.find<QDoubleSpinBox>("gpo1_vert_axis_gt")->setValue(2.5);
+        rig.find<QDoubleSpinBox>("main_vert_axis_gt")->setValue(14);
+        rig.find<QSpinBox>("main_min_duty")->setValue(50);
+        rig.table("gpo1_table")->item(3, 4)->setText("77");
+        const QByteArray gpo1 = rig.window->gui_to_byteArray(tbl_gpo1);
+        const QByteArray main = rig.window->gui_to_byteArray(tbl_main);
+        QCOMPARE(main.mid(609, 2).toHex(), QByteArray("0200")); // 50 % is 512 counts
+        rig.table("gpo1_table")->item(3, 4)->setText("1");
+        rig.window->byteArray_to_gui(tbl_gpo1, gpo1);
+        QCOMPARE(rig.table("gpo1_table")->item(3, 4)->text(), QStringLiteral("77"));
+        QCOMPARE(rig.window->gui_to_byteArray(tbl_gpo1), gpo1);
+
+        // PSI -> Bar -> PSI: the MAP threshold comes back within a count, the analog one untouched.
+        QComboBox* unit = rig.find<QComboBox>("boost_select");
+        unit->setCurrentIndex(1);
+        QCOMPARE(rig.value("main_vert_axis_gt"), 0.97);
+        QCOMPARE(rig.value("gpo1_vert_axis_gt"), 2.5);
+        unit->setCurrentIndex(0);
+        QCOMPARE(rig.value("main_vert_axis_gt"), 14.0);
+        QCOMPARE(rig.window->gui_to_byteArray(tbl_gpo1).mid(630, 2), gpo1.mid(630, 2));
+
+        // Save and open give the same form and the same file.
+        QTemporaryDir dir;
+        const QString first = dir.filePath("first.bnini");
+        const QString second = dir.filePath("second");
+        QStringList chosen = {first, second + ".bnini", second};
+        rig.prompts.pick = [&](const file_request&) { return chosen.takeLast(); };
+        rig.find<QAction>("act_save_as")->trigger();
+        QTRY_VERIFY(QFile::exists(second + ".bnini"));
+        const QString saved_cell = rig.table("main_table")->item(0, 0)->text();
+        rig.table("main_table")->item(0, 0)->setText("5");
+        rig.find<QAction>("act_open")->trigger();
+        QTRY_COMPARE(rig.table("main_table")->item(0, 0)->text(), saved_cell);
+        QCOMPARE(rig.window->gui_to_byteArray(tbl_gpo1), gpo1);
+        rig.find<QAction>("act_save_as")->trigger();
+        QTRY_VERIFY(QFile::exists(first));
+        QFile a(first), b(second + ".bnini");
+        QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+        QCOMPARE(a.readAll(), b.readAll());
+    }
+
+    void open_tells_about_other_versions_data()
+    {
+        QTest::addColumn<quint32>("saved_by");
+        QTest::addColumn<bool>("damaged");
+        QTest::addColumn<QString>("box");
+        QTest::newRow("older") << 0x02000A01u << false << "BNINI is from older version|Brennix v2.10.1 was used to save this BNINI file, but your version is 2.11.0.\nIt seems all the necessary data was in the file, so this warning can be ignored\nUse the Save/Save As buttons to update this file with this newer version of Brennix";
+        QTest::newRow("same") << 0x02000B00u << false << "";
+        QTest::newRow("newer") << 0x02000C00u << false << "BNINI is from newer version|Brennix v2.12.0 was used to save this BNINI file, but your version is 2.11.0.\nIt's possible the file contains data that was not loaded properly or is not supported by this application version.\n\nRecommend you update your Brennix version before writing fields back to the unit!";
+        QTest::newRow("same, a 639-byte table") << 0x02000B00u << true << "Warnings found while opening the BNINI file|This BNINI file was made with the same version of Brennix (2.11.0),\nbut there were some warnings found while opening the file:\n  * Table GPO2 duty table is damaged (639 bytes, a table has 640) and was not loaded, keeping the current settings.\n\nDouble-check these values in the application to make sure they are correct!\nUse the Save/Save As buttons to correct the issues in this file.";
+    }
+    void open_tells_about_other_versions()
+    {
+        QFETCH(quint32, saved_by);
+        QFETCH(bool, damaged);
+        QFETCH(QString, box);
+        form_rig rig;
+        rig.read();
+        QTemporaryDir dir;
+        const QString path = dir.filePath("unit.bnini");
+        rv8_vars vars(nullptr);
+        QList<QByteArray> tables;
+        for (table_index t : {tbl_aux, tbl_main, tbl_gpo1, tbl_gpo2})
+            tables << rig.window->gui_to_byteArray(t);
+        tables[tbl_main][0] = 0;
+        tables[tbl_main][1] = char(0x66); // 10 % in the bottom left cell
+        tables[tbl_main][639] = char(tables[tbl_main][639] ^ tables[tbl_main][1] ^ rig.window->gui_to_byteArray(tbl_main)[1]);
+        if (damaged)
+            tables[tbl_gpo2].chop(1);
+        for (int t = 0; t < 4; ++t)
+            vars.set(tables[t], table_index(t));
+        for (int i = 0; i < int_last; ++i)
+            vars.set(i == int_gui_version ? saved_by : i == int_rpm_scaler ? 7u : 0u, int_index(i));
+        vars.set(16122u, int_base_slope);
+        QVERIFY(vars.vars_to_file(path));
+        rig.prompts.pick = [&](const file_request&) { return path; };
+        rig.prompts.answer = [](const box_request& b) { return b.buttons & QMessageBox::Yes ? QMessageBox::No : QMessageBox::Ok; };
+        rig.find<QAction>("act_open")->trigger();
+        QTRY_COMPARE(rig.value("pulses_per_rev"), 3.5);
+        QStringList shown;
+        for (const box_request& b : rig.prompts.asked)
+            if (b.text.startsWith("BNINI") || b.text.startsWith("Warnings"))
+                shown << b.text + "|" + b.informative;
+        QCOMPARE(shown, box.isEmpty() ? QStringList() : QStringList{box});
+        QCOMPARE(rig.table("main_table")->item(15, 0)->text(), QStringLiteral("10"));
+        rig.write();
+        const QByteArray types = written_types(rig.device);
+        QVERIFY2(types.contains("0a") && types.contains("0b") && types.contains("0c"), types.constData());
+        QCOMPARE(types.contains("0d"), !damaged); // a damaged table never reaches the unit
+        QVERIFY(!types.contains("16"));           // nor the file's factory calibration
+    }
+
+    void custom_conversion_files_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("error");
+        const QByteArray header = "# made by hand\nAFR, comment\n";
+        QTest::newRow("good, comments among data") << header + csv_lines(0, 500) + "# half\n" + csv_lines(500, 524) << "";
+        QTest::newRow("spreadsheet: CR LF, quotes") << "\"AFR\",\"\"\r\n" + csv_lines(0, 1024, "\r\n") << "";
+        QTest::newRow("blank line") << header + csv_lines(0, 10) + "\n" + csv_lines(10, 1014) << "Value on line 13 needs two values separated by a comma";
+        QTest::newRow("1023 lines") << header + csv_lines(0, 1023) << "Missing 1 values, must have 1024";
+        QTest::newRow("1025 lines") << header + csv_lines(0, 1025) << "Missing -1 values, must have 1024";
+        QTest::newRow("starts at 1") << header + csv_lines(1, 1024) << "ADC on line 3 not the expected value of 0";
+        QTest::newRow("a value abc") << header + csv_lines(0, 5) + "5, abc\n" + csv_lines(6, 1018) << "Error converting value on line 8: 'abc'";
+        QTest::newRow("no header") << csv_lines(0, 1024) << "ADC on line 2 not the expected value of 0";
+    }
+    void custom_conversion_files()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, error);
+        QTemporaryDir dir;
+        window_rig rig({}, false);
+        rig.prompts.answer = [](const box_request&) { return QMessageBox::Ok; };
+        const QString good = write_csv(dir.filePath("good.csv"), "deg C\n" + csv_lines(0, 1024));
+        const QString tried = write_csv(dir.filePath("tried.csv"), text);
+        QStringList chosen = {tried, good};
+        rig.prompts.pick = [&](const file_request&) { return chosen.takeLast(); };
+        rig.find<QPushButton>("cust_ana_load_file")->click();
+        QCOMPARE(rig.find<QLabel>("live_an_a_units")->text(), QStringLiteral("deg C"));
+        log_capture log;
+        rig.find<QPushButton>("cust_ana_load_file")->click();
+        QCOMPARE(rig.find<QLineEdit>("cust_ana_filename")->text(), QStringLiteral("tried.csv"));
+        QCOMPARE(log.texts(QtCriticalMsg), error.isEmpty() ? QStringList() : QStringList{error});
+        QCOMPARE(rig.find<QLabel>("live_an_a_units")->text(), error.isEmpty() ? QStringLiteral("AFR") : QStringLiteral("deg C"));
+        QCOMPARE(rig.prompts.asked.size(), error.isEmpty() ? 0 : 1);
+        rig.window.reset(); // stores the path of the last conversion that loaded
+        QCOMPARE(QSettings().value("MainWindow/cust_ana_file_name").toString(), error.isEmpty() ? tried : good);
+        QSettings().clear();
+    }
+
+    void saving_on_a_full_disk_keeps_the_old_file()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("kept.bnini");
+        write_csv(path, "[rv8_vars]\nold=1\n");
+        QProcess child;
+        child.start(QCoreApplication::applicationFilePath(), {"--save-under-size-limit", path});
+        QVERIFY(child.waitForFinished(30000));
+        QCOMPARE(child.readAllStandardOutput(),
+                 QByteArray("failed|the settings could not be written in full (the disk may be full or a file size limit reached)\n"));
+        QFile kept(path);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("[rv8_vars]\nold=1\n"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"kept.bnini"});
+    }
+};
+
+int main(int argc, char** argv)
+{
+    static QTemporaryDir home;
+    qputenv("HOME", home.path().toLocal8Bit());
+    for (const char* var : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_DOCUMENTS_DIR"})
+        qunsetenv(var);
+    if (argc > 2 && qstrcmp(argv[1], "--save-under-size-limit") == 0) {
+        QCoreApplication app(argc, argv);
+        return save_under_size_limit(QString::fromLocal8Bit(argv[2]));
+    }
+    QApplication::setAttribute(Qt::AA_DisableHighDpiScaling);
+    QApplication app(argc, argv);
+    set_app_identity();
+    init_app_resources();
+    tst_window_settings test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_window_settings.moc"
