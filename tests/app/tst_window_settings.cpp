@@ -51,7 +51,7 @@ sim_memory memory_of(const std::shared_ptr<virtual_device>& device)
 
 // A connected window whose questions are answered Yes.
 struct form_rig : window_rig {
-    form_rig()
+    explicit form_rig(const sim_config& config = {}) : window_rig(config)
     {
         prompts.answer = [](const box_request&) { return QMessageBox::Yes; };
         window->on_act_reconnect_triggered();
@@ -182,15 +182,30 @@ private slots:
         QTest::newRow("pulses per revolution") << "pulses_per_rev" << "0e";
         QTest::newRow("GPO1 delay") << "gpo1_act_delay" << "0c";
         QTest::newRow("a pasted AUX block") << "paste" << "0a";
+        QTest::newRow("typed, Write without Return") << "typed" << "0e";
+        QTest::newRow("a GPO1 code without a selector item") << "unknown mode" << "0715";
     }
     void write_sends_what_was_edited()
     {
         QFETCH(QString, edit);
         QFETCH(QString, types);
         form_rig rig;
+        if (edit == "unknown mode")
+            rig.device->with([](sim_unit* unit, virtual_faults&) {
+                unit->memory().io_modes[sim_memory::io_gpo1_mode] = char(0xD8);
+                return 0;
+            });
         rig.read();
         log_capture log;
-        if (edit == "cell") {
+        if (edit == "typed") {
+            QAbstractSpinBox* pulses = rig.find<QAbstractSpinBox>("pulses_per_rev");
+            pulses->setFocus();
+            pulses->selectAll();
+            QTest::keyClicks(pulses, "1.2");
+        } else if (edit == "unknown mode") {
+            QComboBox* gpi1 = rig.find<QComboBox>("gpi1_control");
+            gpi1->setCurrentIndex(gpi1->currentIndex() == 2 ? 3 : 2);
+        } else if (edit == "cell") {
             rig.table("main_table")->item(15, 0)->setText("40");
         } else if (edit == "paste") {
             QApplication::clipboard()->setText("10\t20\n30\t40");
@@ -217,6 +232,10 @@ private slots:
             QCOMPARE(m.pump_prime_delay.toHex(), QByteArray("0002")); // 14 ms became 26 ms: two ticks
         if (edit == "gpo1_act_delay")
             QCOMPARE(m.tables[sim_memory::gpo1].mid(609, 2).toHex(), QByteArray("0002"));
+        if (edit == "typed")
+            QCOMPARE(m.rpm_scaler.left(1).toHex(), QByteArray("03")); // snapped to 1.5 before it was sent
+        if (edit == "unknown mode")
+            QCOMPARE(m.io_byte(sim_memory::io_gpo1_mode), quint8(0xD8));
         QVERIFY(!rig.window->has_changes_pending());
     }
 
@@ -372,6 +391,27 @@ private slots:
         QFile a(first), b(second + ".bnini");
         QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
         QCOMPARE(a.readAll(), b.readAll());
+    }
+
+    void the_units_variant_goes_into_files()
+    {
+        sim_config s_unit;
+        s_unit.variant_byte = 0x55;
+        form_rig rig(s_unit);
+        rig.read();
+        QTemporaryDir dir;
+        rig.prompts.pick = [&](const file_request&) { return dir.filePath("s.bnini"); };
+        rig.find<QAction>("act_save_as")->trigger();
+        QTRY_VERIFY(QFile::exists(dir.filePath("s.bnini")));
+        rv8_vars saved(nullptr);
+        QList<QString> warnings;
+        QVERIFY(saved.file_to_vars(dir.filePath("s.bnini"), warnings));
+        QList<QByteArray> tables;
+        QList<quint32> ints;
+        QList<adc_trim> trims;
+        saved.get(tables, ints, trims);
+        QCOMPARE(ints[int_variant], 1u);
+        QCOMPARE(rig.find<QDoubleSpinBox>("main_overcurrent_limit")->maximum(), 10.0);
     }
 
     void open_tells_about_other_versions_data()
