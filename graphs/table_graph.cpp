@@ -43,8 +43,22 @@ table_graph::table_graph(QWidget* parent)
 
 void table_graph::redraw()
 {
+    // A surface on a tab in the back is drawn when it comes to the front: filling the form from
+    // a unit would otherwise render four pictures nobody sees.
+    if (!isVisible()) {
+        stale = true;
+        return;
+    }
+    stale = false;
     update();
     release_minimum();
+}
+
+void table_graph::showEvent(QShowEvent* event)
+{
+    QMathGL::showEvent(event);
+    if (stale)
+        redraw();
 }
 
 void table_graph::set_value(double value, int col, int row)

@@ -27,6 +27,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     bool left_of_middle(const QMouseEvent* event) const;
@@ -39,4 +40,5 @@ private:
     qint64 next_tip;
     bool show_tips;
     int last_size[2];
+    bool stale = false;
 };

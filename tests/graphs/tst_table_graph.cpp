@@ -60,8 +60,13 @@ private slots:
     void out_of_bounds_cell_is_refused()
     {
         table_graph graph;
+        // Hidden, a surface keeps its data and draws once it is shown.
         graph.set_values(QVector<double>(256, 9.0), 16, 16);
+        QCOMPARE(graph.get_grapher()->renders(), 0);
+        graph.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&graph));
         const int before = graph.get_grapher()->renders();
+        QVERIFY(before >= 1);
         graph.set_value(42, 2, 0); // rows count from the top, the grid's from the bottom
         QCOMPARE(graph.get_grapher()->grid().GetVal(2, 15), 42.0);
         log_capture log;
