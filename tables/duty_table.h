@@ -76,7 +76,7 @@ private:
     int cross_x_for(double rpm, double col_w) const;
     int cross_y_for(double load, double row_h) const;
     void show_cross(bool show);
-    bool run_script_on(const QString& script, const QModelIndexList& cells);
+    bool run_script_on(const QString& script, const QModelIndexList& cells, int* rewritten);
 
     duty_table_delegate* delegate = nullptr;
     int cross_y = 0;

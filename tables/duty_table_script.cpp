@@ -111,20 +111,22 @@ void duty_table::apply_script(const QString& script)
     ++scripts_running;
     const EditTriggers triggers = editTriggers();
     setEditTriggers(NoEditTriggers);
-    bool finished = false;
+    int rewritten = 0;
     {
         const QSignalBlocker blocker(this);
-        finished = run_script_on(script, cells);
+        run_script_on(script, cells, &rewritten);
     }
     setEditTriggers(triggers);
     --scripts_running;
     script_running = false;
-    if (finished)
+    // Cells a failing script rewrote before it failed keep their values, so they are announced too:
+    // the surface and the window's change tracking must not miss them.
+    if (rewritten > 0)
         emit_all_cells();
     apply_held_changes();
 }
 
-bool duty_table::run_script_on(const QString& script, const QModelIndexList& cells)
+bool duty_table::run_script_on(const QString& script, const QModelIndexList& cells, int* rewritten)
 {
     QScriptEngine engine;
     QScriptValue global = engine.globalObject();
@@ -156,6 +158,7 @@ bool duty_table::run_script_on(const QString& script, const QModelIndexList& cel
         }
         const double value = qBound(0.0, result.toInteger(), 100.0);
         set_cell(cell.row(), cell.column(), QString::number(int(value)));
+        ++*rewritten;
     }
     return true;
 }
