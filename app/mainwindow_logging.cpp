@@ -46,6 +46,8 @@ void MainWindow::on_act_live_log_to_file_toggled(bool checked)
         ui->live_log_to_file->setText(QStringLiteral("Log to file"));
         return;
     }
+    // The settings snapshot at the head of the file takes a half-typed value as the user sees it.
+    commit_pending_edit();
     ui->live_log_file_name->clear();
     ui->live_log_to_file->setText(QStringLiteral("Stop logging to file"));
     if (!live_logging)
@@ -66,7 +68,10 @@ void MainWindow::set_log_to_file(bool enable)
             return;
         log_writing = true;
         new_live_log_file();
+        // The file starts with the settings the form shows, not what the unit last sent.
+        all_fields_to_vars();
         worker->enable_log_to_file(true);
+        end_file_snapshot();
         show_log_state(green_led, QStringLiteral("Writing live update data to file"));
         ui->live_log_timer_group->setEnabled(false);
         ui->live_log_timer->setText(QStringLiteral("0"));
@@ -166,6 +171,7 @@ void MainWindow::on_open_live_log_file_clicked()
 {
     if (live_logging)
         return;
+    commit_pending_edit();
     if (changes_pending && !overwrite_changes_for_log())
         return;
     file_request request;
@@ -181,7 +187,10 @@ void MainWindow::on_open_live_log_file_clicked()
     ui->live_log_file_name->setText(name);
     opening_log = true;
     log_settings_loaded = false;
+    // As with a settings file: what the log's settings lack keeps the form's values.
+    all_fields_to_vars();
     controller->worker->parse_log_file(name);
+    end_file_snapshot();
 }
 
 bool MainWindow::overwrite_changes_for_log()
