@@ -8,6 +8,7 @@
 #include "live/rv8_frame.h"
 #include "model/ids.h"
 
+#include <QElapsedTimer>
 #include <QIcon>
 #include <QHash>
 #include <QList>
@@ -211,6 +212,11 @@ private:
     QTimer* log_countdown = nullptr;
     std::vector<QLineEdit*> readout_widgets;
     std::array<int, 4> shown_duty{{-1, -1, -1, -1}};
+    void show_latest_frame();
+    static constexpr qint64 refresh_ms = 50;
+    rv8_frame latest_frame;
+    QTimer* frame_refresh = nullptr;
+    QElapsedTimer shown_at;
 
     // Firmware update
     void connect_firmware();

@@ -16,6 +16,7 @@
 #include <QDoubleSpinBox>
 #include <QLineEdit>
 #include <QSpinBox>
+#include <QTimer>
 #include <QtDebug>
 
 void MainWindow::clear_live_values()
@@ -48,6 +49,9 @@ void MainWindow::connect_live_view()
     connect(worker, &rv8_worker::recall_data_ready, this, &MainWindow::when_recall_data_ready);
     connect(worker, &rv8_worker::parsed_log_file, this, &MainWindow::when_parsed_log_file);
     connect(worker, &rv8_worker::map_cal_data_ready, this, &MainWindow::when_map_cal_data_ready);
+    frame_refresh = new QTimer(this);
+    frame_refresh->setSingleShot(true);
+    connect(frame_refresh, &QTimer::timeout, this, &MainWindow::show_latest_frame);
     connect_logging();
     connect_firmware();
     for (const char* name : live_format::readout_names)
@@ -113,6 +117,7 @@ void MainWindow::when_log_stopped()
     if (logging_paused)
         return;
     live_logging = false;
+    frame_refresh->stop();
     ui->act_logging->setIcon(red_led);
     for (QWidget* w : live_widgets)
         if (w)
@@ -130,7 +135,22 @@ void MainWindow::when_log_data_ready(rv8_frame data)
     // disabled read-outs.
     if (!live_logging)
         return;
-    show_frame(data);
+    // Nobody reads numbers changing 76 times a second, but every change repaints the panel: the
+    // newest frame is shown at most every refresh_ms, and never later than that.
+    latest_frame = data;
+    if (frame_refresh->isActive())
+        return;
+    const qint64 since = shown_at.isValid() ? shown_at.elapsed() : refresh_ms;
+    if (since >= refresh_ms)
+        show_latest_frame();
+    else
+        frame_refresh->start(int(refresh_ms - since));
+}
+
+void MainWindow::show_latest_frame()
+{
+    shown_at.start();
+    show_frame(latest_frame);
 }
 
 void MainWindow::when_recall_data_ready(rv8_frame data)
