@@ -2,7 +2,8 @@
 // second) into a store that already holds an hour of samples, with the Live View tab shown: the
 // read-outs, the four live rows and highlights, and the chart with every curve. One JSON object:
 //   {"bench":"live_view","store_samples":...,"records_per_s":...,"gui_cpu_share":...,"seconds":...}
-// Usage: bench_live_view [seconds]
+// Usage: bench_live_view [seconds] [without-chart]   (the second hides the chart, to tell its share
+// from the read-outs' and highlights')
 #include "bench_window_common.h"
 
 #include "bench_chart_data.h"
@@ -18,7 +19,6 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
-#include <qwt/qwt_plot_curve.h>
 
 #include <cstdio>
 
@@ -29,7 +29,7 @@ void write_hour(const QString& path, int rows)
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         qFatal("cannot write %s", qPrintable(path));
-    file.write("[rv8_log]\r\n" + rv8_frame::csv_header().toLatin1());
+    file.write(rv8_frame::csv_header().toLatin1());
     const qint64 end = QDateTime::currentMSecsSinceEpoch() - 1000;
     const double start = double(end) - (rows - 1) * bench_chart::period_ms;
     QByteArray out;
@@ -43,19 +43,6 @@ void write_hour(const QString& path, int rows)
     file.write(out);
 }
 
-template <typename F>
-void run_until(QApplication& app, F&& done)
-{
-    while (!done())
-        app.processEvents(QEventLoop::WaitForMoreEvents, 5);
-}
-
-void run_for(QApplication& app, int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    run_until(app, [&] { return t.elapsed() >= ms; });
-}
 }
 
 int main(int argc, char** argv)
@@ -66,6 +53,7 @@ int main(int argc, char** argv)
     set_app_identity();
     init_app_resources();
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 20;
+    const bool chart = argc <= 2;
     const int hour = bench_chart::samples_in(60);
     const QString path = home.path() + QStringLiteral("/hour.bnlog");
     write_hour(path, hour);
@@ -85,31 +73,32 @@ int main(int argc, char** argv)
     for (const char* name : {"MAP", "RPM", "AN_A", "AN_B", "AUX Duty", "Main Duty", "GPO1 Duty", "GPO2 Duty",
                              "AUX Current", "Main Current", "Battery", "GPI1", "GPI2", "Logged to file"})
         graph->show_curve(QLatin1String(name), true);
+    graph->setVisible(chart);
 
     window.on_act_reconnect_triggered();
     QLabel* status = window.findChild<QLabel*>(QStringLiteral("connection_status"));
-    run_until(app, [&] { return status->text().startsWith(QLatin1String("Connected fw")); });
+    bench_window::run_until([&] { return status->text().startsWith(QLatin1String("Connected fw")); });
     window.findChild<QPushButton*>(QStringLiteral("open_live_log_file"))->click();
-    QwtPlotCurve* map = graph->get_curve(QStringLiteral("MAP"));
-    run_until(app, [&] { return int(map->dataSize()) >= hour; });
+    const rv8_log& store = window.unit_worker()->get_log();
+    bench_window::run_until([&] { return store.size() >= hour; });
 
     // Started on the worker itself: "Live Updates" would empty the store first.
     window.unit_worker()->start_live_logging();
     QAction* logging = window.findChild<QAction*>(QStringLiteral("act_logging"));
-    run_until(app, [&] { return logging->isChecked(); });
-    run_for(app, 2000);
+    bench_window::run_until([&] { return logging->isChecked(); });
+    bench_window::run_for(2000);
 
-    const size_t samples0 = map->dataSize();
+    const int samples0 = store.size();
     const double cpu0 = bench_window::thread_cpu_seconds();
     QElapsedTimer wall;
     wall.start();
-    run_for(app, seconds * 1000);
+    bench_window::run_for(seconds * 1000);
     const double elapsed = wall.nsecsElapsed() / 1e9;
     const double cpu = bench_window::thread_cpu_seconds() - cpu0;
-    const size_t received = map->dataSize() - samples0;
+    const int received = store.size() - samples0;
     window.unit_worker()->stop_live_logging(true);
 
-    QJsonObject out{{"bench", "live_view"},
+    QJsonObject out{{"bench", chart ? "live_view" : "live_view_without_chart"},
                     {"store_samples", double(samples0)},
                     {"records_per_s", received / elapsed},
                     {"gui_cpu_share", cpu / elapsed},

@@ -9,6 +9,9 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 
 #include <ctime>
 #include <functional>
@@ -37,6 +40,28 @@ inline void isolate_home(const QString& home)
     QDir().mkpath(home + QStringLiteral("/Documents"));
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+// Runs the event loop, sleeping in it, until done() holds; checked every 10 ms.
+template <typename F>
+void run_until(F&& done)
+{
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    check.start(10);
+    if (!done())
+        loop.exec();
+}
+
+inline void run_for(int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    run_until([&] { return t.elapsed() >= ms; });
 }
 
 } // namespace bench_window
