@@ -1,10 +1,13 @@
-// Renders the main window, connected to a virtual unit, one picture per tab.
-// Usage: window_shot <folder>   (writes window-<tab>.png)
+// Renders the main window, connected to a virtual unit with live updates on, one picture per tab,
+// and the firmware progress dialog part way through a transfer.
+// Usage: window_shot <folder>   (writes window-<tab>.png and fw-dialog.png)
 
 #include "app/app_resources.h"
+#include "app/fw_program_status.h"
 #include "app/mainwindow.h"
 #include "device/d2xx/unit_sources.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QLabel>
@@ -36,12 +39,34 @@ int main(int argc, char** argv)
     while (!status->text().startsWith(QLatin1String("Connected fw")) && !deadline.hasExpired())
         QTest::qWait(20);
 
+    // The form and the tables as the unit fills them.
+    QAction* read = window.findChild<QAction*>(QStringLiteral("act_read"));
+    read->trigger();
+    while (!read->isEnabled() && !deadline.hasExpired())
+        QTest::qWait(20);
+
+    // Live data for the read-outs, the live rows under the tables and the chart: past the unit's
+    // idle into its first pull.
+    window.findChild<QAction*>(QStringLiteral("act_logging"))->trigger();
+    QTest::qWait(11000);
+
     QTabWidget* tabs = window.findChild<QTabWidget*>(QStringLiteral("main_tab"));
     for (int i = 0; i < tabs->count(); ++i) {
         tabs->setCurrentIndex(i);
         QTest::qWait(400);
         window.grab().save(QStringLiteral("%1/window-%2.png").arg(QString::fromLocal8Bit(argv[1]), tabs->widget(i)->objectName()));
     }
+    window.findChild<QAction*>(QStringLiteral("act_logging"))->trigger();
+    QTest::qWait(500);
+
+    fw_program_status* dialog = window.findChild<fw_program_status*>(QStringLiteral("fw_program_status"));
+    dialog->reset();
+    dialog->reset_progress(100);
+    dialog->program_progress(64);
+    dialog->show();
+    QTest::qWait(300);
+    dialog->grab().save(QStringLiteral("%1/fw-dialog.png").arg(QString::fromLocal8Bit(argv[1])));
+    dialog->hide();
     qInstallMessageHandler(nullptr);
     MainWindow::set_log_window(nullptr);
     return 0;
