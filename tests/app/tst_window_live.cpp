@@ -294,7 +294,8 @@ private slots:
         const auto taken = [&](int s) {
             return folder + "/brennix_log_" + now.addSecs(s).toString("yyyy-MM-dd_hh-mm-ss") + ".bnlog";
         };
-        for (int s = 0; s < 4; ++s)
+        const int earlier = 10;
+        for (int s = 0; s < earlier; ++s)
             write_file(taken(s), "earlier recording\r\n");
         QAction* to_file = action(*rig, "act_live_log_to_file");
         rig->find<QPushButton>("live_log_to_file")->click(); // the button drives the action
@@ -311,11 +312,11 @@ private slots:
         QTRY_VERIFY(!rig->find<QPushButton>("map_cal_calibrate")->isChecked());
         const int rows = read_all(name).count("\r\n");
         QTRY_VERIFY(read_all(name).count("\r\n") > rows + 20);
-        QCOMPARE(bnlogs(folder).size(), 5);
+        QCOMPARE(bnlogs(folder).size(), earlier + 1);
         QCOMPARE(read_all(name).count("[rv8_log]"), 1);
         QCOMPARE(rig->find<QLineEdit>("live_log_file_name")->text(), name);
         QCOMPARE(to_file->statusTip(), QStringLiteral("Writing live update data to file"));
-        for (int s = 0; s < 4; ++s)
+        for (int s = 0; s < earlier; ++s)
             QCOMPARE(read_all(taken(s)), QByteArray("earlier recording\r\n"));
 
         // Turned off and on within the second: a second file, the first one whole.
@@ -553,7 +554,7 @@ private slots:
         rig->find<QLineEdit>("fw_location")->setText(path + "  ");
         rig->find<QPushButton>("fw_update")->click();
         QVERIFY(rig->window->findChild<QDialog*>("fw_program_status")->isVisible());
-        QTRY_COMPARE(boxes.size(), 3);
+        QTRY_COMPARE_WITH_TIMEOUT(boxes.size(), 3, 20000);
         // Taken as a new connection: the new version, and the warning for firmware too old.
         QCOMPARE(boxes, QStringList({"About to program the FW!",
                                      "Incompatible firmware detected, need >= 0x167, have 0x160",
@@ -569,7 +570,7 @@ private slots:
         boxes.clear();
         rig->find<QLineEdit>("fw_location")->setText(data_path("RV8_MAVO_0180.hex"));
         rig->find<QPushButton>("fw_update")->click();
-        QTRY_COMPARE(boxes.size(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(boxes.size(), 2, 20000);
         QCOMPARE(boxes.last(), QStringLiteral("FW Update Failed!"));
         QCOMPARE(rig->status(), QStringLiteral("Connected bootloader"));
     }
