@@ -17,6 +17,7 @@
 #include <QDoubleSpinBox>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -573,6 +574,35 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(boxes.size(), 2, 20000);
         QCOMPARE(boxes.last(), QStringLiteral("FW Update Failed!"));
         QCOMPARE(rig->status(), QStringLiteral("Connected bootloader"));
+    }
+
+    void on_rv8_sim_over_a_serial_port()
+    {
+        QProcess sim;
+        sim.start(QStringLiteral(RV8_SIM_PATH), {"--fw-version", "0x0175"});
+        QVERIFY(sim.waitForReadyRead(5000));
+        const QString pty = QString::fromLocal8Bit(sim.readLine()).trimmed();
+        test_sources().serial().add_port(pty, "KIRRA 3", "SIM00013");
+        {
+            window_rig rig({}, false);
+            QStringList boxes;
+            rig.prompts.answer = [&](const box_request& b) {
+                boxes << b.text;
+                return QMessageBox::Ok;
+            };
+            rig.window->on_act_reconnect_triggered();
+            QTRY_COMPARE_WITH_TIMEOUT(rig.status(), QStringLiteral("Connected fw v1.75 RV8-SX"), 10000);
+            live(rig, true);
+            QTRY_COMPARE(rig.find<QLineEdit>("live_map")->text(), QStringLiteral("VAC"));
+            live(rig, false);
+            rig.find<QLineEdit>("fw_location")->setText(data_path("RV8_MAVO_0180.hex"));
+            rig.find<QPushButton>("fw_update")->click();
+            QTRY_COMPARE_WITH_TIMEOUT(boxes, QStringList({"About to program the FW!", "FW Update Successful!"}), 30000);
+            QCOMPARE(rig.status(), QStringLiteral("Connected fw v1.80 RV8-SX"));
+        }
+        test_sources().serial().remove_port(pty);
+        sim.terminate();
+        QVERIFY(sim.waitForFinished(5000));
     }
 
     void log_file_names_take_a_suffix_when_taken()
