@@ -47,6 +47,8 @@ void style_table(duty_table* table)
     table->setSelectionMode(QAbstractItemView::ContiguousSelection);
     table->setGridStyle(Qt::DashLine);
     table->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
+    // The cross-hair divides the viewport into equal cells: it must hold the cells and nothing more.
+    table->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 }
 
@@ -69,6 +71,7 @@ QWidget* main_form::build_output_tab(output_form& o)
     grid_area->addWidget(o.table, 0, 1);
     grid_area->addWidget(rpm_caption, 1, 1);
     grid_area->setRowStretch(2, 1);
+    grid_area->setColumnStretch(2, 1);
     row->addLayout(grid_area, 1);
 
     QVBoxLayout* side = new QVBoxLayout;
