@@ -363,8 +363,15 @@ void MainWindow::vars_to_fields(QList<QByteArray> tables, QList<quint32> ints, Q
             qWarning() << r.message << r.value;
     const bool factory = ask_calibration(ints, true);
     const bool active = ask_calibration(ints, false);
+    // A unit does not store the form's ranges: from a read they come as an empty range, which
+    // would leave an input whose tables have no span. Such a pair keeps the form's values.
+    auto empty_range = [&ints](int i) {
+        const bool min = i == int_min_boost || i == int_min_ana_input || i == int_min_anb_input;
+        const bool max = i == int_max_boost || i == int_max_ana_input || i == int_max_anb_input;
+        return (min && ints.value(i + 1) <= ints.value(i)) || (max && ints.value(i) <= ints.value(i - 1));
+    };
     for (int i = 0; i < int_gpi2_deact_delay + 1 && i < ints.size(); ++i)
-        if (!is_calibration(int_index(i)))
+        if (!is_calibration(int_index(i)) && !empty_range(i))
             int_to_field(int_index(i), ints[i]);
     apply_calibration(ints, factory, active);
     for (table_index t : {tbl_aux, tbl_main, tbl_gpo1, tbl_gpo2})

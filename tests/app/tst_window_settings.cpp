@@ -152,6 +152,8 @@ private slots:
         QCOMPARE(rig.find<QComboBox>("gpi1_control")->currentIndex(), 3);
         QVERIFY(rig.find<QWidget>("gpi1_request")->isEnabled() && rig.find<QWidget>("main_table")->isEnabled());
         QCOMPARE(rig.value("pulses_per_rev"), 1.5);
+        // No table uses input B and the unit keeps no ranges: the form's range stays.
+        QCOMPARE(rig.value("max_an2_input") - rig.value("min_an2_input"), 4.7);
         QCOMPARE(rig.window->gui_to_byteArray(tbl_main).left(608), main_table.left(608));
         QVERIFY(!rig.window->has_changes_pending());
 
