@@ -121,6 +121,18 @@ QMessageBox::StandardButton MainWindow::ask(const box_request& request)
     return prompter->ask(request);
 }
 
+QString MainWindow::choose_file(file_request::kind_t kind, const QString& caption, const QString& start,
+                                const QString& filter)
+{
+    file_request request;
+    request.kind = kind;
+    request.parent = this;
+    request.caption = caption;
+    request.start = start;
+    request.filter = filter;
+    return prompter->choose(request);
+}
+
 void MainWindow::connect_worker()
 {
     rv8_worker* worker = controller->worker;

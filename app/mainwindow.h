@@ -4,6 +4,7 @@
 // mainwindow_connection.cpp (connection lifecycle), mainwindow_fields.cpp (defaults and table
 // axes), mainwindow_live.cpp (live read-outs).
 
+#include "app/prompts.h"
 #include "device/d2xx/ftd2xx.h"
 #include "live/rv8_frame.h"
 #include "model/ids.h"
@@ -257,6 +258,9 @@ private:
     void reset_cust_an(bool input_a);
     void load_stored_conversions();
     QMessageBox::StandardButton ask(const box_request& request);
+    // A file or folder from the user, parented to the window; empty when cancelled.
+    QString choose_file(file_request::kind_t kind, const QString& caption, const QString& start,
+                        const QString& filter = QString());
     void write_fatal_now(const QString& formatted);
     static quint32 pack_version(const QString& version);
     QString title_base() const;

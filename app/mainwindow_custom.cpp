@@ -48,14 +48,11 @@ void MainWindow::on_cust_anb_load_file_clicked() { choose_cust_an_file(false); }
 void MainWindow::choose_cust_an_file(bool input_a)
 {
     QString& stored = input_a ? cust_ana_file_name : cust_anb_file_name;
-    file_request request;
-    request.parent = this;
-    request.caption = QStringLiteral("Open conversion CSV file");
-    request.start = !stored.isEmpty() ? stored
-                                      : QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)
-                                            + (input_a ? QStringLiteral("/cust_ana.csv") : QStringLiteral("/cust_anb.csv"));
-    request.filter = QStringLiteral("CSV files (*.csv);;All (*.*)");
-    const QString path = prompter->choose(request);
+    const QString start = !stored.isEmpty() ? stored
+                                            : QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)
+                                                  + (input_a ? QStringLiteral("/cust_ana.csv") : QStringLiteral("/cust_anb.csv"));
+    const QString path = choose_file(file_request::open_file, QStringLiteral("Open conversion CSV file"), start,
+                                     QStringLiteral("CSV files (*.csv);;All (*.*)"));
     if (path.isEmpty())
         return;
     // Only a conversion that loaded is remembered: a bad file must not replace the last good one.

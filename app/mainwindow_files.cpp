@@ -126,14 +126,8 @@ void MainWindow::on_act_save_triggered()
 
 void MainWindow::on_act_save_as_triggered()
 {
-    commit_pending_edit();
-    file_request request;
-    request.kind = file_request::save_file;
-    request.parent = this;
-    request.caption = QStringLiteral("Save settings file");
-    request.start = settings_file_name;
-    request.filter = QLatin1String(settings_filter);
-    const QString name = prompter->choose(request);
+    const QString name = choose_file(file_request::save_file, QStringLiteral("Save settings file"), settings_file_name,
+                                     QLatin1String(settings_filter));
     if (!name.isEmpty())
         save_settings_file(name);
 }
@@ -153,12 +147,8 @@ void MainWindow::save_settings_file(QString name)
 void MainWindow::on_act_open_triggered()
 {
     commit_pending_edit();
-    file_request request;
-    request.parent = this;
-    request.caption = QStringLiteral("Open settings file");
-    request.start = settings_file_name;
-    request.filter = QLatin1String(settings_filter);
-    const QString name = prompter->choose(request);
+    const QString name = choose_file(file_request::open_file, QStringLiteral("Open settings file"), settings_file_name,
+                                     QLatin1String(settings_filter));
     if (name.isEmpty())
         return;
     set_settings_file_name(name);

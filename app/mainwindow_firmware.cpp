@@ -27,13 +27,8 @@ bool has_fw_tag(const QString& path)
 
 void MainWindow::on_fw_browse_clicked()
 {
-    file_request request;
-    request.kind = file_request::open_file;
-    request.parent = this;
-    request.caption = QStringLiteral("Open FW file");
-    request.start = ui->fw_location->text();
-    request.filter = QStringLiteral("FW files (*MAVO*.hex *MAVO*.bnhex);;All (*.*)");
-    const QString name = prompter->choose(request);
+    const QString name = choose_file(file_request::open_file, QStringLiteral("Open FW file"), ui->fw_location->text(),
+                                     QStringLiteral("FW files (*MAVO*.hex *MAVO*.bnhex);;All (*.*)"));
     if (name.isEmpty())
         return;
     if (fw_image_usable(name))

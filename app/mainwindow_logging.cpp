@@ -155,12 +155,7 @@ void MainWindow::on_set_live_log_folder_clicked()
         ask(box);
         return;
     }
-    file_request request;
-    request.kind = file_request::directory;
-    request.parent = this;
-    request.caption = QStringLiteral("Log file folder");
-    request.start = live_log_folder_name;
-    const QString folder = prompter->choose(request);
+    const QString folder = choose_file(file_request::directory, QStringLiteral("Log file folder"), live_log_folder_name);
     if (folder.isEmpty())
         return;
     live_log_folder_name = folder;
@@ -174,13 +169,8 @@ void MainWindow::on_open_live_log_file_clicked()
     commit_pending_edit();
     if (changes_pending && !overwrite_changes_for_log())
         return;
-    file_request request;
-    request.kind = file_request::open_file;
-    request.parent = this;
-    request.caption = QStringLiteral("Open existing log file");
-    request.start = live_log_folder_name;
-    request.filter = QStringLiteral("Brennix logs (*.bnlog);;All (*.*)");
-    const QString name = prompter->choose(request);
+    const QString name = choose_file(file_request::open_file, QStringLiteral("Open existing log file"),
+                                     live_log_folder_name, QStringLiteral("Brennix logs (*.bnlog);;All (*.*)"));
     if (name.isEmpty())
         return;
     live_log_file_name = name;

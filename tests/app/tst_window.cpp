@@ -188,7 +188,6 @@ private slots:
         QTest::addColumn<QString>("line");
         QTest::newRow("debug, short id padded") << int(QtDebugMsg) << quint64(42)
                                                 << "[2026-03-05 14:07:09.004] {   42} it said so";
-        QTest::newRow("info") << int(QtInfoMsg) << quint64(12345) << "[2026-03-05 14:07:09.004] {12345} it said so";
         QTest::newRow("warning, long id kept") << int(QtWarningMsg) << quint64(1234567)
                                                << "[2026-03-05 14:07:09.004] {1234567} [Warning] void f(int): it said so";
         QTest::newRow("critical") << int(QtCriticalMsg) << quint64(7)

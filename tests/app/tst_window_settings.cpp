@@ -277,7 +277,6 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::newRow("RPM to 500") << "" << "max_engine_speed" << "7250" << "max_engine_speed=7500"
                                     << "Can only set max engine RPM in increments of 500";
-        QTest::newRow("RPM kept") << "" << "max_engine_speed" << "7500" << "max_engine_speed=7500" << "";
         QTest::newRow("delay to 13") << "gpi1_control=1" << "gpi1_act_delay" << "14" << "gpi1_act_delay=26"
                                      << "Can only set delay in increments of 13.0";
         QTest::newRow("pulses to 0.5") << "" << "pulses_per_rev" << "1.2" << "pulses_per_rev=1.5"
