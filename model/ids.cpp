@@ -108,4 +108,5 @@ void register_model_meta_types()
     qRegisterMetaType<QList<quint16>>("QList<quint16>");
     qRegisterMetaType<QList<adc_trim>>("QList<adc_trim>");
     qRegisterMetaType<QList<QString>>("QList<QString>");
+    qRegisterMetaType<QList<int>>("QList<int>");
 }
