@@ -1,7 +1,11 @@
 #include "cli/cli_options.h"
 #include "cli/cli_failure.h"
 
+#include "device/d2xx/unit_sources.h"
+
 #include <QMap>
+
+#include <algorithm>
 
 namespace {
 
@@ -22,16 +26,18 @@ const QList<command_desc>& commands()
         {"diff", 1, 1, {},
          "diff FILE.bnini\n  Compares the file with the unit, setting by setting, in user units.\n"
          "  Exit 0 when they are equal, 1 when they differ."},
-        {"write", 1, 1, {"--all", "--dry-run", "--force", "--factory-cal"},
-         "write FILE.bnini [--all] [--dry-run] [--force] [--factory-cal]\n"
+        {"write", 1, 1, {"--all", "--dry-run", "--force", "--factory-cal", "--active-cal"},
+         "write FILE.bnini [--all] [--dry-run] [--force] [--factory-cal] [--active-cal]\n"
          "  Writes the settings of the file that differ from the unit (--all: every setting), after saving\n"
          "  the unit's settings as a restore point. --dry-run prints the differences and sends nothing.\n"
-         "  A file with warnings is refused unless --force; a damaged table is never sent. The factory MAP\n"
-         "  calibration stays as the unit has it unless --factory-cal."},
-        {"restore", 0, 1, {"--list", "--force", "--factory-cal"},
-         "restore --list | restore FILE.bnini [--force] [--factory-cal]\n"
+         "  Values the window would correct are corrected the same way, each on standard error.\n"
+         "  A file with warnings is refused unless --force; a damaged table is never sent. The factory and\n"
+         "  the active MAP calibration stay as the unit has them unless --factory-cal or --active-cal."},
+        {"restore", 0, 1, {"--list", "--force", "--factory-cal", "--active-cal"},
+         "restore --list | restore FILE.bnini [--force] [--factory-cal] [--active-cal]\n"
          "  --list: the restore points kept for the unit (--serial) or for every unit.\n"
-         "  FILE: writes a restore point back to the unit, as write does."},
+         "  FILE: writes one of the unit's restore points back to it, as write does; another unit's\n"
+         "  is refused unless --force."},
         {"log", 1, 1, {"--seconds", "--start-after"},
          "log [--seconds N] [--start-after N] FILE.bnlog\n"
          "  Records live data into a live-log file for N seconds, or until Ctrl+C; --start-after waits N\n"
@@ -68,12 +74,31 @@ double number_of(const QString& option, const QString& text, double min)
     return v;
 }
 
+// The virtual unit as another unit would answer: an older firmware, its bootloader (0), an RV8-S.
+void tune_virtual_unit(const QString& option, const QString& value, sim_config* config)
+{
+    quint16 version = 0;
+    if (option == QLatin1String("--virtual-unit-fw") && unit_sources::parse_fw_version(value, &version)) {
+        config->start_in_bootloader = version == 0;
+        if (version != 0)
+            config->fw_version = version;
+    } else if (option == QLatin1String("--virtual-unit-fw")) {
+        usage_error(QStringLiteral("--virtual-unit-fw wants a 16-bit number such as 0x0201, got \"%1\"").arg(value));
+    } else if (option == QLatin1String("--virtual-unit-variant")) {
+        if (!unit_sources::parse_variant(value, &config->variant_byte))
+            usage_error(QStringLiteral("--virtual-unit-variant is sx or s, got \"%1\"").arg(value));
+    } else {
+        usage_error(QStringLiteral("unknown option %1").arg(option));
+    }
+}
+
 } // namespace
 
 cli_options parse_cli_options(const QStringList& arguments)
 {
-    static const QStringList global_values{"--port", "--serial", "--virtual-store"};
-    static const QStringList value_options{"--port", "--serial", "--virtual-store", "--seconds", "--start-after"};
+    static const QStringList global_values{"--port", "--serial", "--virtual-store", "--virtual-unit-fw",
+                                           "--virtual-unit-variant"};
+    static const QStringList value_options = global_values + QStringList{"--seconds", "--start-after"};
     cli_options o;
     QStringList used;
     for (int i = 0; i < arguments.size(); ++i) {
@@ -104,6 +129,8 @@ cli_options parse_cli_options(const QStringList& arguments)
             o.virtual_store = value;
         else if (arg == QLatin1String("--virtual-unit"))
             o.virtual_unit = true;
+        else if (arg.startsWith(QLatin1String("--virtual-unit-")))
+            tune_virtual_unit(arg, value, &o.virtual_config);
         else if (arg == QLatin1String("--json"))
             o.json = true;
         else if (arg == QLatin1String("--verbose"))
@@ -136,21 +163,26 @@ cli_options parse_cli_options(const QStringList& arguments)
         usage_error(QStringLiteral("restore wants --list or a FILE"));
     if (!o.virtual_store.isEmpty() && !o.virtual_unit)
         usage_error(QStringLiteral("--virtual-store goes with --virtual-unit"));
+    if (!o.virtual_unit && std::any_of(arguments.begin(), arguments.end(),
+                                       [](const QString& a) { return a.startsWith(QLatin1String("--virtual-unit-")); }))
+        usage_error(QStringLiteral("--virtual-unit-fw and --virtual-unit-variant go with --virtual-unit"));
     return o;
 }
 
 QString cli_usage()
 {
     QString text = QStringLiteral(
-        "Usage: brennix-cli [--port PATH[,DESCRIPTION[,SERIAL]]]... [--virtual-unit [--virtual-store FILE]]\n"
-        "                   [--serial SN] [--json] [--verbose] COMMAND [ARGS]\n\n"
+        "Usage: brennix-cli [--port PATH[,DESCRIPTION[,SERIAL]]]... [--virtual-unit [--virtual-store FILE]\n"
+        "                   [--virtual-unit-fw N] [--virtual-unit-variant sx|s]] [--serial SN] [--json] [--verbose]\n"
+        "                   COMMAND [ARGS]\n\n"
         "Talks to an RV8 unit without the window. With more than one unit connected, --serial picks one.\n"
-        "--virtual-unit adds the built-in virtual unit; --virtual-store keeps its memory in FILE.\n\nCommands:\n");
+        "--virtual-unit adds the built-in virtual unit; --virtual-store keeps its memory in FILE;\n"
+        "--virtual-unit-fw and --virtual-unit-variant make it answer as another unit would.\n\nCommands:\n");
     for (const command_desc& c : commands())
         text += QStringLiteral("  ") + QString::fromLatin1(c.usage).section(QLatin1Char('\n'), 0, 0) + QLatin1Char('\n');
     text += QStringLiteral("\nbrennix-cli COMMAND --help describes one command.\n"
-                           "Exit codes: 0 success, 1 a difference or a refused operation, 2 bad usage, 3 no unit,\n"
-                           "4 link or unit error.\n");
+                           "Exit codes: 0 success, 1 a difference or a refused operation, 2 bad usage or a file that\n"
+                           "cannot be read or written, 3 no unit, 4 link or unit error.\n");
     return text;
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 // The command line: options that pick the unit, the command and the command's own arguments.
 
+#include "sim/sim_unit.h"
+
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -9,13 +11,14 @@ struct cli_options {
     QStringList ports;
     bool virtual_unit = false;
     QString virtual_store;
+    sim_config virtual_config; // --virtual-unit-fw, --virtual-unit-variant
     QString serial;
     bool json = false;
     bool verbose = false;
     bool help = false;
     QString command;
     QStringList args;
-    QSet<QString> flags;      // --all, --dry-run, --force, --list, --write, --factory-cal
+    QSet<QString> flags;      // --all, --dry-run, --force, --list, --write, --factory-cal, --active-cal
     double seconds = -1;      // log: how long to record; < 0 until Ctrl+C
     int start_after = 0;      // log: countdown before writing
     bool has(const char* flag) const { return flags.contains(QLatin1String(flag)); }

@@ -5,10 +5,10 @@
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/restore_points.h"
-#include "cli/settings_diff.h"
 #include "cli/unit_session.h"
 
 #include "model/param_units.h"
+#include "model/write_group.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -97,7 +97,7 @@ int cmd_reset(command_context& c)
 int cmd_calibrate_map(command_context& c)
 {
     c.session.open();
-    const unit_settings before = c.session.read();
+    const unit_settings before = c.session.snapshot();
     QList<quint16> samples;
     const auto conn = QObject::connect(c.session.worker(), &rv8_worker::map_cal_data_ready, &c.session,
                                        [&](QList<quint16> s) { samples = s; });
@@ -133,7 +133,7 @@ int cmd_calibrate_map(command_context& c)
         return exit_ok;
     }
     const QString point = restore_points::save(c.session.serial(), before);
-    const FT_STATUS status = c.session.write(after, {settings_diff::g_active_map_cal});
+    const FT_STATUS status = c.session.write(after, {g_active_map_cal});
     if (status != FT_OK)
         throw cli_failure{exit_link, QStringLiteral("writing the active MAP calibration failed, status %1; the restore point %2 "
                                                     "holds the settings from before")

@@ -4,6 +4,7 @@
 #include "cli/unit_settings.h"
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QStandardPaths>
 
 namespace {
@@ -47,9 +48,23 @@ QList<restore_point> restore_points::list(const QString& serial)
     for (const QString& s : serials) {
         const QDir dir(folder(s));
         for (const QString& name : dir.entryList({QStringLiteral("*.bnini")}, QDir::Files, QDir::Name)) {
-            const QString stamp = name.mid(s.size() + 1, stamp_format.size());
-            out.append({s, QDateTime::fromString(stamp, stamp_format), dir.filePath(name)});
+            QString named;
+            QDateTime taken;
+            parse_name(name, &named, &taken);
+            out.append({s, taken, dir.filePath(name)});
         }
     }
     return out;
+}
+
+bool restore_points::parse_name(const QString& file_name, QString* serial, QDateTime* taken)
+{
+    static const QRegularExpression form(
+        QStringLiteral("^(.+)_(\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d)(_\\d+)?\\.bnini$"));
+    const QRegularExpressionMatch m = form.match(file_name);
+    if (!m.hasMatch())
+        return false;
+    *serial = m.captured(1);
+    *taken = QDateTime::fromString(m.captured(2), stamp_format);
+    return taken->isValid();
 }

@@ -23,4 +23,7 @@ public:
     static QString save(const QString& serial, const unit_settings& settings);
     // Oldest first; every serial's when serial is empty.
     static QList<restore_point> list(const QString& serial);
+    // The unit and time a restore point's file name gives: <serial>_<yyyy-MM-dd_hh-mm-ss>[_n].bnini.
+    // False for a name of any other form.
+    static bool parse_name(const QString& file_name, QString* serial, QDateTime* taken);
 };

@@ -55,30 +55,6 @@ QString setting_change::line() const
            QStringLiteral(" -> ") + new_text;
 }
 
-int settings_diff::group_of(int_index i)
-{
-    if (i == int_rpm_scaler)
-        return g_rpm_scaler;
-    if (i == int_pump_prime_delay)
-        return g_pump_prime;
-    if ((i >= int_main_mode && i <= int_gpi2_request) || (i >= int_gpi1_act_delay && i <= int_gpi2_deact_delay))
-        return g_io_modes;
-    if (i >= int_base_slope && i <= int_base_atm)
-        return g_base_map_cal;
-    if (i >= int_active_slope && i <= int_active_deadband)
-        return g_active_map_cal;
-    return -1;
-}
-
-QList<int_index> settings_diff::members(int group)
-{
-    QList<int_index> out;
-    for (int_index i : unit_settings::unit_ints())
-        if (group_of(i) == group)
-            out << i;
-    return out;
-}
-
 settings_diff::settings_diff(const unit_settings& u, const unit_settings& f) : unit(u), file(f)
 {
     converter conv;

@@ -3,6 +3,7 @@
 // integer setting, per table cell, per trailer field and per axis breakpoint.
 
 #include "cli/unit_settings.h"
+#include "model/write_group.h"
 
 #include <QJsonArray>
 #include <QList>
@@ -15,18 +16,13 @@ struct setting_change {
     QString item;      // "cell 3000 RPM, 10 PSI (row 10, column 4)"; empty for an integer
     QString old_text;
     QString new_text;
-    int group;         // the write message that carries it, see settings_diff::group_of
+    int group;         // the write_group whose message carries it
 
     QString line() const;
 };
 
 class settings_diff {
 public:
-    // Write messages: one per table (0 to 3), then the integer blocks.
-    enum group { g_rpm_scaler = 4, g_pump_prime, g_io_modes, g_base_map_cal, g_active_map_cal, g_count };
-    static int group_of(int_index i);
-    static QList<int_index> members(int group);
-
     // Numbers are read with the unit's own MAP calibration.
     settings_diff(const unit_settings& unit, const unit_settings& file);
 

@@ -3,8 +3,8 @@
 #include "cli/cli_failure.h"
 #include "cli/cli_options.h"
 #include "cli/console.h"
-#include "cli/settings_diff.h"
 #include "cli/unit_filter.h"
+#include "model/write_group.h"
 
 #include <QEventLoop>
 #include <QFileInfo>
@@ -23,7 +23,7 @@ unit_session::unit_session(const cli_options& options)
         named_ports.insert(serial.isEmpty() ? unit_sources::serial_for_path(path) : serial, path);
     }
     if (options.virtual_unit) {
-        virtual_unit = sources.add_virtual_unit();
+        virtual_unit = sources.add_virtual_unit(options.virtual_config);
         QString error;
         bool loaded = true;
         if (!virtual_store.isEmpty() && QFileInfo::exists(virtual_store))
@@ -142,6 +142,13 @@ unit_settings unit_session::read()
     return settings;
 }
 
+unit_settings unit_session::snapshot()
+{
+    unit_settings s = read();
+    s.complete_for_file(version, unit_variant);
+    return s;
+}
+
 FT_STATUS unit_session::write(const unit_settings& settings, const QList<int>& groups)
 {
     FT_STATUS status = FT_OTHER_ERROR;
@@ -150,7 +157,7 @@ FT_STATUS unit_session::write(const unit_settings& settings, const QList<int>& g
     for (int g : groups) {
         if (g <= tbl_gpo2)
             worker()->add_field_to_var(settings.tables[g], table_index(g));
-        for (int_index i : settings_diff::members(g))
+        for (int_index i : group_members(g))
             worker()->add_field_to_var(quint32(settings.ints[i]), i);
     }
     worker()->start_write();

@@ -36,7 +36,9 @@ public:
 
     // Everything the unit holds; throws cli_failure (exit_link) when the read fails.
     unit_settings read();
-    // Sends the given write groups (settings_diff groups) with the values of settings.
+    // What read() gives, completed as `read` saves it: the file a restore point is.
+    unit_settings snapshot();
+    // Sends the given write_groups with the values of settings.
     FT_STATUS write(const unit_settings& settings, const QList<int>& groups);
     // Returns once the worker has run everything asked of it so far and its answers are delivered.
     void settle();

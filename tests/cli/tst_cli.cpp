@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <numeric>
+
 class tst_cli : public QObject {
     Q_OBJECT
 
@@ -71,15 +73,19 @@ class tst_cli : public QObject {
         change(file);
     }
 
-    static void set_cell(QSettings& file, int row, int column, quint16 counts)
+    static void set_word(QSettings& file, const QString& table, int at, quint16 value)
     {
-        const QString key = QStringLiteral("rv8_vars/tables/2/MAIN duty table");
+        const QString key = QStringLiteral("rv8_vars/tables/") + table;
         QByteArray t = file.value(key).toByteArray();
-        const int at = table_record::cell_offset(row, column);
-        t[at] = char(counts >> 8);
-        t[at + 1] = char(counts);
+        t[at] = char(value >> 8);
+        t[at + 1] = char(value);
         t[639] = char(table_record::checksum_of(t.left(639)));
         file.setValue(key, t);
+    }
+
+    static void set_cell(QSettings& file, int row, int column, quint16 counts, const QString& table = "2/MAIN duty table")
+    {
+        set_word(file, table, table_record::cell_offset(row, column), counts);
     }
 
 private slots:
@@ -102,6 +108,11 @@ private slots:
     {
         const QString sim_serial = QStringLiteral("P") + sim_port.mid(1).remove(QLatin1Char('/')).toUpper();
         const QString help = QStringLiteral("; see brennix-cli --help\n");
+        const QString others = path("data/Vantrel/Brennix/restore/RV8X0009/RV8X0009_2024-03-05_06-07-08.bnini");
+        QVERIFY(QDir().mkpath(QFileInfo(others).path()));
+        QFile point(others);
+        QVERIFY(point.open(QIODevice::WriteOnly));
+        point.close();
         const QList<std::tuple<QStringList, int, QString, QString>> cases{
             {{"--virtual-unit", "list"}, 0, "KIRRA 3\tRV8V0001\tvirtual\n", ""},
             {{"--json", "--port", sim_port, "list"}, 0,
@@ -127,12 +138,19 @@ private slots:
              "brennix-cli: --seconds wants a number of seconds, 0.001 or more, got \"soon\"" + help},
             {{"--port", "ttyUSB0", "list"}, 2, "",
              "brennix-cli: --port wants an absolute device path such as /dev/pts/4, got \"ttyUSB0\"\n"},
+            {{"--virtual-unit", "read", "/nonexistent/x.bnini"}, 2, "",
+             "brennix-cli: cannot write in /nonexistent: No such file or directory; choose a folder you can write to\n"},
+            {{"restore", "--list", "--serial", "RV8X0009"}, 0, "RV8X0009\t2024-03-05 06:07:08\t" + others + "\n", ""},
+            {{"--virtual-unit", "restore", others}, 1, "",
+             "brennix-cli: " + others + " is a restore point of unit RV8X0009, not of the connected unit RV8V0001; nothing "
+             "was written. Pick one of unit RV8V0001's (brennix-cli --serial RV8V0001 restore --list), or add --force\n"},
         };
         for (const auto& [args, code, out, err] : cases) {
             const result r = run(args);
             QVERIFY2(r.code == code && r.out == out && r.err == err,
                      qPrintable(args.join(' ') + " -> " + QString::number(r.code) + "\n" + r.out + r.err));
         }
+        QVERIFY(QDir(path("data/Vantrel/Brennix/restore")).removeRecursively());
     }
 
     void settings_round_trip_data()
@@ -191,7 +209,53 @@ private slots:
                                            "MAIN duty table cell 3000 RPM, 24.0 PSI (row 3, column 5): 37 % -> 80 %\n")));
         QCOMPARE(run(u + QStringList{"restore", points[0].section('\t', 2)}).code, 0);
         QCOMPARE(run(u + QStringList{"diff", a}).code, 0);
+
+        // One change each: the last table of the write order, and a mode code that goes out in its
+        // output's own code base.
+        const QString g = path(target + ".g.bnini"), h = path(target + ".h.bnini");
+        edit(a, g, [](QSettings& f) { set_cell(f, 0, 0, 512, "4/GPO2 duty table"); });
+        edit(g, h, [](QSettings& f) { f.setValue(QStringLiteral("rv8_vars/ints/16/GPO1 mode"), 0xD3); });
+        const QString serial = run(u + QStringList{"info"}).out.section('\n', 0, 0).mid(8);
+        const QList<std::pair<QString, QString>> singles{
+            {g, "GPO2 duty table cell 0 RPM, 5.00 V (row 0, column 0): 0 % -> 50 %\n"},
+            {h, "GPO1 mode: ON above setpoint, OFF below it (2) -> OFF above setpoint, ON below it (3)\n"},
+        };
+        for (const auto& [file, line] : singles) {
+            const result w = run(u + QStringList{"write", file});
+            QCOMPARE(std::make_tuple(w.code, w.out, w.err.section("; restore point ", 0, 0), run(u + QStringList{"diff", file}).code),
+                     std::make_tuple(0, line, "wrote 1 message(s) to unit " + serial, 0));
+        }
         QVERIFY(QDir(path("data/Vantrel/Brennix/restore")).removeRecursively());
+    }
+
+    void corrections_for_the_unit_written()
+    {
+        // An RV8-SX's file with values the window would not send, written to an RV8-S on old firmware.
+        const QString sx = path("sx.bnini"), hot = path("hot.bnini");
+        QCOMPARE(run(unit("virtual") + QStringList{"read", sx}).code, 0);
+        edit(sx, hot, [](QSettings& f) {
+            set_word(f, "2/MAIN duty table", 615, 410);
+            f.setValue(QStringLiteral("rv8_vars/ints/2/pump prime delay"), 1000);
+            f.setValue(QStringLiteral("rv8_vars/ints/19/GPI1 request"), 1535);
+        });
+        const QStringList s{"--virtual-unit", "--virtual-unit-variant", "s", "--virtual-unit-fw", "0x166",
+                            "--virtual-store", path("s.mem")};
+        const result w = run(s + QStringList{"write", hot});
+        QCOMPARE(std::make_pair(w.code, w.err.section("wrote ", 0, 0)),
+                 std::make_pair(0, QStringLiteral(
+                                       "warning: Incompatible firmware detected, need >= 0x167, have 0x166; update the unit's "
+                                       "firmware (brennix-cli flash IMAGE): with older firmware a write may break the unit, "
+                                       "the engine or both\n"
+                                       "correction: %1: Pump priming delay 13000 ms -> 10010 ms (at most 10010 ms)\n"
+                                       "correction: %1: GPI1 override duty 150 % -> 100 % (at most 100 %)\n"
+                                       "correction: %1: MAIN over-current limit 20.0 A -> 10.0 A (an RV8-S allows at most 10.0 A)\n")
+                                       .arg(hot)));
+        // The unit holds what the window would have written, not the file's numbers.
+        const result d = run(s + QStringList{"diff", hot});
+        QCOMPARE(std::make_pair(d.code, d.out),
+                 std::make_pair(1, QString("pump prime delay: 10010 ms -> 13000 ms\n"
+                                           "GPI1 request: 100 % (stored 1023) -> 100 % (stored 1535)\n"
+                                           "MAIN duty table over-current limit: 10.01 A -> 20.02 A\n")));
     }
 
     void log_rows_match_records()
@@ -222,6 +286,10 @@ private slots:
                  std::make_tuple(0, reading + "not written; add --write to store it in the unit\n", 0));
         const result wrote = run(u + QStringList{"calibrate-map", "--write"});
         QVERIFY(wrote.code == 0 && wrote.out.startsWith(reading));
+        // Its restore point is the file `read` makes, to the byte.
+        QFile point(wrote.out.section("restore point ", -1).trimmed()), was(before);
+        QVERIFY(point.open(QIODevice::ReadOnly) && was.open(QIODevice::ReadOnly));
+        QCOMPARE(point.readAll(), was.readAll());
         QCOMPARE(run(u + QStringList{"diff", before}).out,
                  QString("Active Intercept: 223.312 counts -> 222.312 counts\nActive Atmospheric: 224 counts -> 223 counts\n"));
     }
@@ -237,10 +305,21 @@ private slots:
                                  "brennix-cli: flash refused: " + bad +
                                      ": line 12: checksum is 0x5E, the record says 0x53; the unit was not touched\n",
                                  QString("firmware: fw v1.75")));
+        const QString serial = run(u + QStringList{"info"}).out.section('\n', 0, 0).mid(8);
+        // The image's records say 0180; a bootloader line ahead of them makes the unit start as 0190.
+        QFile image(data + "/RV8_MAVO_0180.hex"), other(path("RV8_MAVO_0180_other.bnhex"));
+        QVERIFY(image.open(QIODevice::ReadOnly) && other.open(QIODevice::WriteOnly));
+        QByteArray record = QByteArray::fromHex("08000000") + "MAVO0190";
+        record += char(-char(std::accumulate(record.begin(), record.end(), 0)));
+        other.write("|" + record.toHex().toUpper() + "\n" + image.readAll());
+        other.close();
+        const result wrong = run(u + QStringList{"flash", other.fileName()});
+        QCOMPARE(std::make_pair(wrong.code, wrong.err),
+                 std::make_pair(4, "brennix-cli: unit " + serial + " reports fw v1.90 after flashing, not fw v1.80; run the "
+                                   "flash again\n"));
         const result flashed = run(u + QStringList{"flash", data + "/RV8_MAVO_0180.hex"});
         QCOMPARE(std::make_tuple(flashed.code, flashed.out, run(u + QStringList{"info"}).out.section('\n', 1, 1)),
-                 std::make_tuple(0, QStringLiteral("unit %1 now runs fw v1.80 (was fw v1.75)\n")
-                                        .arg(run(u + QStringList{"info"}).out.section('\n', 0, 0).mid(8)),
+                 std::make_tuple(0, QStringLiteral("unit %1 now runs fw v1.80 (was fw v1.90)\n").arg(serial),
                                  QString("firmware: fw v1.80")));
     }
 };

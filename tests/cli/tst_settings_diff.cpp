@@ -57,6 +57,11 @@ private slots:
              {"GPO1 duty table engine speed breakpoint of column 15: 7500 RPM -> 7520 RPM",
               "GPO1 duty table load source: MAP Sensor -> Analog Input A (0-5V)",
               "GPO1 duty table deactivation delay: 0 ms -> 104 ms"}},
+            {"load breakpoint", table([](QByteArray& t) {
+                 t[514] = char(270 >> 8);
+                 t[515] = char(270 & 0xFF);
+             }),
+             {"GPO1 duty table load breakpoint of row 14: 2.0 PSI -> 3.0 PSI"}},
             {"other bytes", table([](QByteArray& t) { t[580] = t[581] = 1; }), {"GPO1 duty table bytes 580 to 581: 0000 -> 0101"}},
             {"damaged", [](unit_settings& s) { s.tables[tbl_main].chop(1); },
              {"MAIN duty table: sound -> damaged in the file: 639 bytes, a table has 640"}},
