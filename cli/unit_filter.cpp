@@ -15,8 +15,17 @@ unit_filter::~unit_filter()
     d2xx_registry::instance().remove_provider(this);
 }
 
+void unit_filter::pin(d2xx_provider* holder, const d2xx_device_info& info)
+{
+    serial = info.serial_number;
+    pinned = holder;
+    pinned_info = info;
+}
+
 QList<d2xx_device_info> unit_filter::devices()
 {
+    if (pinned)
+        return {pinned_info};
     QList<d2xx_device_info> out;
     for (d2xx_provider* p : qAsConst(inner))
         for (const d2xx_device_info& info : p->devices())
@@ -30,6 +39,8 @@ std::unique_ptr<d2xx_port> unit_filter::open(const QString& serial_number, FT_ST
     *status = FT_DEVICE_NOT_FOUND;
     if (serial_number != serial)
         return nullptr;
+    if (pinned)
+        return pinned->open(serial_number, status);
     for (d2xx_provider* p : qAsConst(inner))
         for (const d2xx_device_info& info : p->devices())
             if (info.serial_number == serial)

@@ -15,10 +15,16 @@ public:
     unit_filter(const unit_filter&) = delete;
     unit_filter& operator=(const unit_filter&) = delete;
 
+    // The unit is known: from now on it is listed and opened without asking the providers again,
+    // each of which would scan the machine's serial ports.
+    void pin(d2xx_provider* holder, const d2xx_device_info& info);
+
     QList<d2xx_device_info> devices() override;
     std::unique_ptr<d2xx_port> open(const QString& serial_number, FT_STATUS* status) override;
 
 private:
     QVector<d2xx_provider*> inner;
     QString serial;
+    d2xx_provider* pinned = nullptr;
+    d2xx_device_info pinned_info;
 };

@@ -33,8 +33,7 @@ unit_session::unit_session(const cli_options& options)
                                               .arg(virtual_store, error)};
     }
     if (!wanted_serial.isEmpty())
-        filter = std::make_unique<unit_filter>(QVector<d2xx_provider*>{&sources.serial(), &sources.virtuals()},
-                                               wanted_serial);
+        filter = std::make_unique<unit_filter>(providers(), wanted_serial);
 }
 
 unit_session::~unit_session()
@@ -71,22 +70,36 @@ QList<unit_session::found> unit_session::devices()
     return out;
 }
 
+// Each provider asked once: one scan of the serial ports. Port paths are for `list` alone.
+QList<unit_session::held> unit_session::units()
+{
+    QList<held> out;
+    for (d2xx_provider* p : providers())
+        for (const d2xx_device_info& info : p->devices())
+            if (info.description == QLatin1String("KIRRA 3") && (wanted_serial.isEmpty() || info.serial_number == wanted_serial))
+                out.append({p, info});
+    return out;
+}
+
 void unit_session::open()
 {
-    QStringList units;
-    for (const found& f : devices())
-        if (f.unit())
-            units << f.serial;
-    if (units.isEmpty() && !wanted_serial.isEmpty())
+    const QList<held> found = units();
+    QStringList serials;
+    for (const held& h : found)
+        serials << h.info.serial_number;
+    if (found.isEmpty() && !wanted_serial.isEmpty())
         throw cli_failure{exit_no_unit, QStringLiteral("no unit with serial number %1 found; brennix-cli list shows the units found")
                                             .arg(wanted_serial)};
-    if (units.isEmpty())
+    if (found.isEmpty())
         throw cli_failure{exit_no_unit, QStringLiteral("no unit found; connect one by USB, name its port with --port PATH, "
                                                        "or use --virtual-unit")};
-    if (units.size() > 1)
+    if (found.size() > 1)
         throw cli_failure{exit_usage, QStringLiteral("%1 units found (%2); pick one with --serial SN")
-                                          .arg(units.size())
-                                          .arg(units.join(QStringLiteral(", ")))};
+                                          .arg(found.size())
+                                          .arg(serials.join(QStringLiteral(", ")))};
+    if (!filter)
+        filter = std::make_unique<unit_filter>(providers(), serials.first());
+    filter->pin(found.first().provider, found.first().info);
     controller = std::make_unique<rv8_controller>();
     connect(worker(), &rv8_worker::opened, this, [this](QString serial, quint16 fw, rv8_variant v) {
         serial_number = serial;
@@ -98,7 +111,7 @@ void unit_session::open()
     settle();
     if (serial_number.isEmpty())
         throw cli_failure{exit_link, QStringLiteral("cannot open unit %1%2; unplug and replug it, then try again")
-                                         .arg(units.first(), reported_since(mark))};
+                                         .arg(serials.first(), reported_since(mark))};
 }
 
 void unit_session::settle()

@@ -46,6 +46,13 @@ public:
     static QString reported_since(int mark);
 
 private:
+    struct held {
+        d2xx_provider* provider;
+        d2xx_device_info info;
+    };
+    QVector<d2xx_provider*> providers() { return {&sources.serial(), &sources.virtuals()}; }
+    QList<held> units();
+
     unit_sources sources;
     std::shared_ptr<virtual_device> virtual_unit;
     QString virtual_store;

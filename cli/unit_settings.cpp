@@ -5,8 +5,6 @@
 #include "model/table_record.h"
 
 #include <QFileInfo>
-#include <QTemporaryFile>
-#include <cstdio>
 
 quint32 program_version_number()
 {
@@ -89,23 +87,12 @@ bool unit_settings::save(const QString& path, QString* error) const
         vars.set(tables[t], table_index(t));
     for (int_index i : file_ints())
         vars.set(ints[i], i);
-    const QFileInfo target(path);
-    QTemporaryFile temp(target.absolutePath() + QStringLiteral("/.brennix-XXXXXX.bnini"));
-    if (!temp.open()) {
-        *error = QStringLiteral("cannot write in %1: %2").arg(target.absolutePath(), temp.errorString());
-        return false;
-    }
-    temp.close();
-    if (!vars.vars_to_file(temp.fileName())) {
-        *error = QStringLiteral("cannot write %1").arg(temp.fileName());
-        return false;
-    }
-    if (std::rename(QFile::encodeName(temp.fileName()).constData(), QFile::encodeName(path).constData()) != 0) {
-        *error = QStringLiteral("cannot write %1: %2").arg(path, qt_error_string(errno));
-        return false;
-    }
-    temp.setAutoRemove(false);
-    return true;
+    // The model makes the text aside and puts it in place whole, as the window's Save does.
+    QString reason;
+    if (vars.vars_to_file(path, &reason))
+        return true;
+    *error = QStringLiteral("cannot write %1: %2").arg(path, reason);
+    return false;
 }
 
 bool unit_settings::load(const QString& path, const unit_settings& base, unit_settings* out, QStringList* warnings,

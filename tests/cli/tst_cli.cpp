@@ -139,7 +139,7 @@ private slots:
             {{"--port", "ttyUSB0", "list"}, 2, "",
              "brennix-cli: --port wants an absolute device path such as /dev/pts/4, got \"ttyUSB0\"\n"},
             {{"--virtual-unit", "read", "/nonexistent/x.bnini"}, 2, "",
-             "brennix-cli: cannot write in /nonexistent: No such file or directory; choose a folder you can write to\n"},
+             "brennix-cli: cannot write /nonexistent/x.bnini: No such file or directory; choose a folder you can write to\n"},
             {{"restore", "--list", "--serial", "RV8X0009"}, 0, "RV8X0009\t2024-03-05 06:07:08\t" + others + "\n", ""},
             {{"--virtual-unit", "restore", others}, 1, "",
              "brennix-cli: " + others + " is a restore point of unit RV8X0009, not of the connected unit RV8V0001; nothing "
