@@ -57,8 +57,11 @@ signals:
     void closed();
     void wrote_data(FT_STATUS status);
     void read_data(FT_STATUS status, QList<QByteArray> tables, QList<quint32> ints, QList<adc_trim> trims);
+    // A failed open carries the reason as its one warning.
     void read_file(FT_STATUS status, QList<QByteArray> tables, QList<quint32> ints, QList<adc_trim> trims,
                    QList<QString> warnings);
+    // Just before a successful read_file: whose settings they are, and whether the file is a recorded log.
+    void settings_loaded(QString filename, bool recorded_log);
     void fw_programmed(FT_STATUS status, quint16 fw_version, rv8_variant variant);
     void fw_progress(int progress);
     void reset_progress(int progress);
@@ -70,6 +73,8 @@ signals:
     void map_cal_data_ready(QList<quint16> samples);
     // File logging could not start, or a write failed and file logging stopped; live logging goes on.
     void log_file_failed(QString filename, QString reason);
+    // A recording's file holds its last row and is closed.
+    void log_file_closed(QString filename);
     // The outcome of vars_to_file; reason is empty on success.
     void wrote_file(QString filename, bool success, QString reason);
     // A transaction paused live logging (true) and that pause is over (false), whether or not
@@ -140,7 +145,10 @@ private:
     bool write_log_row(const rv8_frame& frame);
     bool write_to_log_file(const QByteArray& text);
     void log_file_failure(const QString& reason);
+    void close_log_file();
     bool copy_settings_section(log_line_reader& lines, std::string_view first_line, const QString& filename);
+    void load_log_settings(const QString& filename);
+    void load_settings(const QString& path, const QString& filename, bool recorded_log);
 
     FT_STATUS send_fw_lines(const QByteArray& image);
     FT_STATUS finish_fw();

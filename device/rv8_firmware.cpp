@@ -39,13 +39,21 @@ void rv8_worker::start_fw_program(QString fw_location)
     emit reset_progress(50);
     FT_STATUS status = reset_into_bootloader();
     if (status != FT_OK) {
-        emit fw_programmed(status, 0, variant_rv8_s);
+        // The unit may still run its application; the window shows what answers, if anything.
+        if (is_open())
+            identify();
+        emit fw_programmed(status, is_open() ? fw_version : 0, variant);
         return;
     }
     emit reset_progress(100);
     qDebug("Start fw programming");
     status = program_fw(fw_location);
-    identify();
+    // Programmed means the new application answers with its version; silence is a failure.
+    const FT_STATUS answered = identify();
+    if (status == FT_OK && answered != FT_OK) {
+        qCritical("The unit did not answer with its version after programming");
+        status = answered;
+    }
     if (is_open())
         record_variant();
     emit fw_programmed(status, fw_version, variant);
@@ -92,7 +100,7 @@ FT_STATUS rv8_worker::send_fw_lines(const QByteArray& image)
             return status;
         }
         if (line.number > 0 && line.number % 10 == 0 && total > 0)
-            emit fw_progress(int(qMin<qint64>(100, qint64(line.number) * 100 / total)));
+            emit fw_progress(int(qMin<qint64>(99, qint64(line.number) * 100 / total))); // 100: the end confirmed
     }
     return FT_OK;
 }

@@ -18,8 +18,7 @@ void rv8_worker::set_log_file(QString filename)
     if (in_other_thread([=] { set_log_file(filename); }))
         return;
     const bool recording = log_to_file && log_file.isOpen();
-    if (log_file.isOpen())
-        log_file.close();
+    close_log_file();
     log_file.setFileName(filename);
     // A new name while recording moves the recording into the new file, with its own settings and
     // heads; the samples meanwhile must not be counted as written into a file that was closed.
@@ -35,7 +34,7 @@ void rv8_worker::enable_log_to_file(bool enable)
         return;
     if (!enable) {
         log_to_file = false;
-        log_file.close();
+        close_log_file();
         return;
     }
     if (log_file.isOpen()) {
@@ -97,6 +96,14 @@ bool rv8_worker::write_to_log_file(const QByteArray& text)
     // A write cut short by a full disk or a size limit leaves QFile without a text of its own.
     log_file_failure(errno != 0 ? qt_error_string(errno) : log_file.errorString());
     return false;
+}
+
+void rv8_worker::close_log_file()
+{
+    if (!log_file.isOpen())
+        return;
+    log_file.close();
+    emit log_file_closed(log_file.fileName());
 }
 
 void rv8_worker::log_file_failure(const QString& reason)

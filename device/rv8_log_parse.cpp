@@ -85,6 +85,21 @@ bool rv8_worker::copy_settings_section(log_line_reader& lines, std::string_view 
         settings.write("\r\n", 2);
     } while (lines.next(line));
     settings.close();
-    file_to_vars_to_field(settings.fileName());
+    load_settings(settings.fileName(), filename, true);
     return true;
+}
+
+void rv8_worker::load_log_settings(const QString& filename)
+{
+    QFile file(filename);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        emit read_file(FT_OTHER_ERROR, {}, {}, {}, {file.errorString()});
+        return;
+    }
+    log_line_reader lines(file);
+    std::string_view line;
+    while (lines.next(line))
+        if (starts_with(line, "[rv8_vars]") && copy_settings_section(lines, line, filename))
+            return;
+    emit read_file(FT_OTHER_ERROR, {}, {}, {}, {QStringLiteral("The log's settings could not be read.")});
 }

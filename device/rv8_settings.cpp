@@ -1,6 +1,7 @@
 // Settings between the unit, the model and settings files, with live logging paused around each.
 
 #include "device/rv8.h"
+#include "device/settings_source.h"
 #include "device/write_failure.h"
 #include "model/rv8_vars.h"
 
@@ -74,9 +75,27 @@ void rv8_worker::file_to_vars_to_field(QString filename)
     if (in_other_thread([=] { file_to_vars_to_field(filename); }))
         return;
     qDebug().noquote() << "Start open from" << filename;
+    const settings_source source = inspect_settings_source(filename);
+    switch (source.kind) {
+    case settings_source::settings_file:
+        load_settings(filename, filename, false);
+        return;
+    case settings_source::recorded_log:
+        load_log_settings(filename);
+        return;
+    case settings_source::not_settings:
+    case settings_source::unreadable:
+        break;
+    }
+    qCritical().noquote() << "Could not open" << filename << ":" << source.reason;
+    emit read_file(FT_OTHER_ERROR, {}, {}, {}, {source.reason});
+}
+
+void rv8_worker::load_settings(const QString& path, const QString& filename, bool recorded_log)
+{
     const bool was_logging = pause_logging();
     QList<QString> warnings;
-    if (vars->file_to_vars(filename, warnings)) {
+    if (vars->file_to_vars(path, warnings)) {
         // The connected unit's variant wins over the one the file was saved with.
         if (is_open()) {
             identify();
@@ -87,7 +106,10 @@ void rv8_worker::file_to_vars_to_field(QString filename)
         QList<quint32> ints;
         QList<adc_trim> trims;
         vars->get(tables, ints, trims);
+        emit settings_loaded(filename, recorded_log);
         emit read_file(FT_OK, tables, ints, trims, warnings);
+    } else {
+        emit read_file(FT_OTHER_ERROR, {}, {}, {}, {QStringLiteral("The file could not be read as settings.")});
     }
     resume_logging(was_logging);
 }
