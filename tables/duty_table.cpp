@@ -190,6 +190,17 @@ void duty_table::set_vert_axis_boost(double min, double max)
     verticalHeader()->show();
 }
 
+void duty_table::set_vert_axis_values(const QVector<double>& values)
+{
+    for (int r = 0; r < rowCount() && r < values.size(); ++r) {
+        auto* header = new QTableWidgetItem(QString::number(values[r], 'f', 2));
+        // The text is rounded; the breakpoint keeps the value it was given.
+        header->setData(exact_role, values[r]);
+        setVerticalHeaderItem(r, header);
+    }
+    verticalHeader()->show();
+}
+
 int duty_table::horz_header_at(int column) const
 {
     if (column < 0 || column >= columnCount()) {
@@ -207,7 +218,10 @@ double duty_table::vert_header_at(int row) const
         return 0;
     }
     const QTableWidgetItem* header = verticalHeaderItem(row);
-    return header ? header->data(Qt::EditRole).toDouble() : 0;
+    if (!header)
+        return 0;
+    const QVariant exact = header->data(exact_role);
+    return exact.isValid() ? exact.toDouble() : header->data(Qt::EditRole).toDouble();
 }
 
 int duty_table::cell_int(int row, int column, bool* ok) const

@@ -24,6 +24,8 @@ public:
     void set_horz_axis(int max_rpm);
     void set_vert_axis_linear(double min, double max);
     void set_vert_axis_boost(double min, double max);
+    // Breakpoints given row by row from the top, kept exactly as given (a change of display unit).
+    void set_vert_axis_values(const QVector<double>& values);
     int horz_header_at(int column) const;
     double vert_header_at(int row) const;
 
@@ -67,12 +69,15 @@ public slots:
     void on_cellChanged(int row, int column);
 
 private:
+    static constexpr int exact_role = Qt::UserRole + 1;
     void build();
     void size_columns(const QString& widest);
     void set_cell(int row, int column, const QString& text);
     int cell_int(int row, int column, bool* ok = nullptr) const;
     void emit_all_cells();
-    void paste_block(const QStringList& pieces, int rows, int cols);
+    // The number of cells clamped to 0 to 100.
+    int paste_block(const QStringList& pieces, int rows, int cols);
+    void tell_clamped(int cells);
     int cross_x_for(double rpm, double col_w) const;
     int cross_y_for(double load, double row_h) const;
     void show_cross(bool show);

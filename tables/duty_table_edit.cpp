@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QRegularExpression>
 #include <QSignalBlocker>
+#include <QStatusTipEvent>
 #include <QtDebug>
 
 #include <algorithm>
@@ -28,6 +29,27 @@ bool is_integer(const QString& piece)
     piece.toInt(&ok);
     return ok;
 }
+
+// A cell holds what the unit can: whole percent from 0 to 100. Shown as typed, a 150 would be
+// written as 100 without a word.
+QString clamped_duty(const QString& piece, int* clamped)
+{
+    const int percent = piece.toInt();
+    const int kept = qBound(0, percent, 100);
+    if (kept != percent)
+        ++*clamped;
+    return QString::number(kept);
+}
+}
+
+void duty_table::tell_clamped(int cells)
+{
+    if (cells == 0)
+        return;
+    // Reaches the main window's status bar through the parents, as a status tip does.
+    QStatusTipEvent tip(cells == 1 ? QStringLiteral("1 pasted cell was clamped to 0 to 100 %")
+                                   : QStringLiteral("%1 pasted cells were clamped to 0 to 100 %").arg(cells));
+    QCoreApplication::sendEvent(this, &tip);
 }
 
 void duty_table::copy()
@@ -95,20 +117,24 @@ void duty_table::paste()
             qWarning() << "Text in clipboard not a valid number" << value;
             return;
         }
+        int clamped = 0;
+        const QString kept = clamped_duty(value, &clamped);
         {
             const QSignalBlocker blocker(this);
             for (const QModelIndex& cell : cells)
-                set_cell(cell.row(), cell.column(), value);
+                set_cell(cell.row(), cell.column(), kept);
         }
+        tell_clamped(clamped * cells.size());
     } else {
-        paste_block(pieces, rows, cols);
+        tell_clamped(paste_block(pieces, rows, cols));
     }
     emit_all_cells();
 }
 
-void duty_table::paste_block(const QStringList& pieces, int rows, int cols)
+int duty_table::paste_block(const QStringList& pieces, int rows, int cols)
 {
     const QSignalBlocker blocker(this);
+    int clamped = 0;
     for (int r = 0; r < rows; ++r) {
         const int row = currentRow() + r;
         for (int c = 0; c < cols; ++c) {
@@ -122,9 +148,10 @@ void duty_table::paste_block(const QStringList& pieces, int rows, int cols)
                 qWarning() << "Text in clipboard not a valid number" << piece;
                 continue;
             }
-            set_cell(row, column, piece);
+            set_cell(row, column, clamped_duty(piece, &clamped));
         }
     }
+    return clamped;
 }
 
 void duty_table::keyPressEvent(QKeyEvent* event)
