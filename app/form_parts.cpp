@@ -1,5 +1,7 @@
 #include "app/form_parts.h"
 
+#include "model/write_rules.h"
+
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QGroupBox>
@@ -44,6 +46,18 @@ QDoubleSpinBox* make_spin(QWidget* parent, const real_field& f)
     spin->setValue(f.value);
     finish(spin, f.enabled, f.status_tip);
     return spin;
+}
+
+QSpinBox* make_spin(QWidget* parent, const char* name, const write_limit& limit, int value, bool enabled,
+                    const char* status_tip)
+{
+    return make_spin(parent, int_field{name, int(limit.min), int(limit.max), int(limit.step), value, enabled, status_tip});
+}
+
+QDoubleSpinBox* make_real_spin(QWidget* parent, const char* name, const write_limit& limit, double value, bool enabled,
+                               const char* status_tip)
+{
+    return make_spin(parent, real_field{name, limit.min, limit.max, limit.step, limit.decimals, value, enabled, status_tip});
 }
 
 QSpinBox* make_readout(QWidget* parent, const QString& name, int min, int max)

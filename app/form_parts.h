@@ -14,6 +14,7 @@ class QLineEdit;
 class QPushButton;
 class QSpinBox;
 class QWidget;
+struct write_limit;
 
 struct int_field {
     const char* name;
@@ -33,6 +34,11 @@ struct real_field {
 
 QSpinBox* make_spin(QWidget* parent, const int_field& f);
 QDoubleSpinBox* make_spin(QWidget* parent, const real_field& f);
+// Fields of what goes to a unit take range, step and decimals from the rules brennix-cli applies too.
+QSpinBox* make_spin(QWidget* parent, const char* name, const write_limit& limit, int value, bool enabled = true,
+                    const char* status_tip = nullptr);
+QDoubleSpinBox* make_real_spin(QWidget* parent, const char* name, const write_limit& limit, double value,
+                               bool enabled = true, const char* status_tip = nullptr);
 // A read-out: read-only, no arrows, disabled until live data flows.
 QSpinBox* make_readout(QWidget* parent, const QString& name, int min, int max);
 QDoubleSpinBox* make_readout(QWidget* parent, const QString& name, double min, double max, int decimals);

@@ -160,6 +160,7 @@ struct main_form {
     QLineEdit* live_an_b_voltage;
     QLineEdit* live_rpm;
     QLineEdit* live_map;
+    QLabel* live_map_units;
     QLabel* live_an_a_units;
     QLabel* live_an_b_units;
     QGroupBox* live_log_settings_group;

@@ -77,6 +77,7 @@ QWidget* main_form::build_live_data(QWidget* parent)
     grid->addWidget(live_display_format, 0, 1);
     live_an_a_units = make_label(live_data_group, QStringLiteral("V"), QStringLiteral("live_an_a_units"));
     live_an_b_units = make_label(live_data_group, QStringLiteral("V"), QStringLiteral("live_an_b_units"));
+    live_map_units = make_label(live_data_group, QStringLiteral("PSI"), QStringLiteral("live_map_units"));
     const struct {
         QLineEdit* main_form::*member;
         const char* name;
@@ -85,7 +86,7 @@ QWidget* main_form::build_live_data(QWidget* parent)
         const char* unit;
     } readouts[] = {
         {&main_form::live_rpm, "live_rpm", "Engine speed", nullptr, "RPM"},
-        {&main_form::live_map, "live_map", "MAP", nullptr, ""},
+        {&main_form::live_map, "live_map", "MAP", &main_form::live_map_units, nullptr},
         {&main_form::live_battery_voltage, "live_battery_voltage", "Battery", nullptr, "V"},
         {&main_form::live_aux_master, "live_aux_master", "AUX master", nullptr, ""},
         {&main_form::live_main_duty, "live_main_duty", "Main duty", nullptr, "%"},

@@ -3,6 +3,7 @@
 #include "app/main_form.h"
 
 #include "app/form_parts.h"
+#include "model/write_rules.h"
 #include "app/vertical_label.h"
 #include "graphs/table_graph.h"
 #include "tables/duty_table.h"
@@ -94,9 +95,9 @@ QWidget* main_form::build_output_settings(output_form& o, QWidget* parent)
     form_rows rows(group);
     o.control = make_combo(group, p + QStringLiteral("_control"), control_modes(*o.desc));
     o.vert_axis = make_combo(group, p + QStringLiteral("_vert_axis"), vert_sources);
-    o.vert_axis_gt = make_spin(group, real_field{"", -300, 400, 1, 1, 4});
+    o.vert_axis_gt = make_real_spin(group, "", write_limits::load_threshold_boost, 4);
     o.vert_axis_gt->setObjectName(p + QStringLiteral("_vert_axis_gt"));
-    o.horz_axis_gt = make_spin(group, int_field{"", 0, 30000, 100, 1500});
+    o.horz_axis_gt = make_spin(group, "", write_limits::speed_threshold, 1500);
     o.horz_axis_gt->setObjectName(p + QStringLiteral("_horz_axis_gt"));
     o.vert_axis_name = make_label(group, QStringLiteral("MAP Sensor"), p + QStringLiteral("_vert_axis_name"));
     o.vert_axis_units = make_label(group, QStringLiteral("PSI"), p + QStringLiteral("_vert_axis_units"));
@@ -115,16 +116,16 @@ QWidget* main_form::build_output_settings(output_form& o, QWidget* parent)
 
     if (o.desc->pump) {
         const bool aux = o.desc->index == tbl_aux;
-        QSpinBox* prime = make_spin(group, int_field{aux ? "pump_prime_delay" : "pump_prime_delay_2", 0, 10010, 13, 0,
-                                                     false, aux ? "Delay before pump activation." : "Set this in the AUX tab."});
+        QSpinBox* prime = make_spin(group, aux ? "pump_prime_delay" : "pump_prime_delay_2", write_limits::tick_delay, 0,
+                                   false, aux ? "Delay before pump activation." : "Set this in the AUX tab.");
         if (!aux)
             prime->setToolTip(QStringLiteral("Set this in the AUX tab."));
         rows.add(QStringLiteral("Pump priming delay"), prime, QStringLiteral("ms"));
         (aux ? pump_prime_delay : pump_prime_delay_2) = prime;
     } else {
-        o.act_delay = make_spin(group, int_field{"", 0, 10010, 13, 0, false, "Delay before pump activation."});
+        o.act_delay = make_spin(group, "", write_limits::tick_delay, 0, false, "Delay before pump activation.");
         o.act_delay->setObjectName(p + QStringLiteral("_act_delay"));
-        o.deact_delay = make_spin(group, int_field{"", 0, 10010, 13, 0, false, "Delay before deactivation."});
+        o.deact_delay = make_spin(group, "", write_limits::tick_delay, 0, false, "Delay before deactivation.");
         o.deact_delay->setObjectName(p + QStringLiteral("_deact_delay"));
         rows.add(QStringLiteral("Activation Delay"), o.act_delay, QStringLiteral("ms"));
         rows.add(QStringLiteral("Deactivation Delay"), o.deact_delay, QStringLiteral("ms"));

@@ -2,6 +2,7 @@
 #include "app/main_form.h"
 
 #include "app/form_parts.h"
+#include "model/write_rules.h"
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -70,13 +71,13 @@ QWidget* main_form::build_gpi_group(QWidget* parent)
     QGroupBox* group = make_group(parent, QStringLiteral("GPI duty table overrides"));
     form_rows rows(group);
     gpi1_control = make_combo(group, QStringLiteral("gpi1_control"), gpi_modes);
-    gpi1_request = make_spin(group, int_field{"gpi1_request", 0, 100, 5, 0, false});
-    gpi1_act_delay = make_spin(group, int_field{"gpi1_act_delay", 0, 10010, 13, 0, false, gpi_act_tip});
-    gpi1_deact_delay = make_spin(group, int_field{"gpi1_deact_delay", 0, 10010, 13, 0, false, gpi_deact_tip});
+    gpi1_request = make_spin(group, "gpi1_request", write_limits::override_duty, 0, false);
+    gpi1_act_delay = make_spin(group, "gpi1_act_delay", write_limits::tick_delay, 0, false, gpi_act_tip);
+    gpi1_deact_delay = make_spin(group, "gpi1_deact_delay", write_limits::tick_delay, 0, false, gpi_deact_tip);
     gpi2_control = make_combo(group, QStringLiteral("gpi2_control"), gpi_modes);
-    gpi2_request = make_spin(group, int_field{"gpi2_request", 0, 100, 5, 0, false});
-    gpi2_act_delay = make_spin(group, int_field{"gpi2_act_delay", 0, 10010, 13, 0, false, gpi_act_tip});
-    gpi2_deact_delay = make_spin(group, int_field{"gpi2_deact_delay", 0, 10010, 13, 0, false, gpi_deact_tip});
+    gpi2_request = make_spin(group, "gpi2_request", write_limits::override_duty, 0, false);
+    gpi2_act_delay = make_spin(group, "gpi2_act_delay", write_limits::tick_delay, 0, false, gpi_act_tip);
+    gpi2_deact_delay = make_spin(group, "gpi2_deact_delay", write_limits::tick_delay, 0, false, gpi_deact_tip);
     rows.add(QStringLiteral("GPI1 control"), gpi1_control);
     rows.add(QStringLiteral("Override duty"), gpi1_request, QStringLiteral("%"));
     rows.add(QStringLiteral("Activation Delay"), gpi1_act_delay, QStringLiteral("ms"));
@@ -117,15 +118,15 @@ QWidget* main_form::build_basic_group(QWidget* parent)
 {
     QGroupBox* group = make_group(parent, QStringLiteral("Basic Config"));
     form_rows rows(group);
-    pulses_per_rev = make_spin(group, real_field{"pulses_per_rev", 0.5, 64, 0.5, 1, 0.5, true,
-                                                 "4cyl engine normally has 0.5 pulses/revolution. Must be multiples of 0.5"});
-    max_engine_speed = make_spin(group, int_field{"max_engine_speed", 1000, 20000, 500, 8000});
-    min_boost = make_spin(group, real_field{"min_boost", 0, 400, 1, 0, 0});
-    max_boost = make_spin(group, real_field{"max_boost", 0, 400, 1, 0, 36});
-    min_an1_input = make_spin(group, real_field{"min_an1_input", 0, 5, 0.1, 1, 0});
-    max_an1_input = make_spin(group, real_field{"max_an1_input", 0, 5, 0.1, 1, 4.7});
-    min_an2_input = make_spin(group, real_field{"min_an2_input", 0, 5, 0.1, 1, 0});
-    max_an2_input = make_spin(group, real_field{"max_an2_input", 0, 5, 0.1, 1, 4.7});
+    pulses_per_rev = make_real_spin(group, "pulses_per_rev", write_limits::pulses_per_rev, 0.5, true,
+                                    "4cyl engine normally has 0.5 pulses/revolution. Must be multiples of 0.5");
+    max_engine_speed = make_spin(group, "max_engine_speed", write_limits::max_engine_speed, 8000);
+    min_boost = make_real_spin(group, "min_boost", write_limits::boost_range, 0);
+    max_boost = make_real_spin(group, "max_boost", write_limits::boost_range, 36);
+    min_an1_input = make_real_spin(group, "min_an1_input", write_limits::analog_range, 0);
+    max_an1_input = make_real_spin(group, "max_an1_input", write_limits::analog_range, 4.7);
+    min_an2_input = make_real_spin(group, "min_an2_input", write_limits::analog_range, 0);
+    max_an2_input = make_real_spin(group, "max_an2_input", write_limits::analog_range, 4.7);
     boost_select = make_combo(group, QStringLiteral("boost_select"),
                               {QStringLiteral("PSI"), QStringLiteral("Bar"), QStringLiteral("kPa")});
     rows.add(QStringLiteral("Pulses per Revolution"), pulses_per_rev, QStringLiteral("pulses/rev"));
@@ -147,10 +148,10 @@ QWidget* main_form::build_limits_group(QWidget* parent, bool main)
     const QString p = main ? QStringLiteral("main") : QStringLiteral("aux");
     QGroupBox* group = make_group(parent, main ? QStringLiteral("Main Output Limits") : QStringLiteral("AUX Output Limits"));
     form_rows rows(group);
-    QDoubleSpinBox* over = make_spin(group, real_field{"", 0, 20, 1, 1, 20});
-    QDoubleSpinBox* under = make_spin(group, real_field{"", 0, 25, 1, 1, 2});
-    QSpinBox* delay = make_spin(group, int_field{"", 0, 10000, 100, 500});
-    QSpinBox* min_duty = make_spin(group, int_field{"", 0, 100, 5, 15});
+    QDoubleSpinBox* over = make_real_spin(group, "", write_limits::over_current(variant_rv8_sx), 20);
+    QDoubleSpinBox* under = make_real_spin(group, "", write_limits::under_current, 2);
+    QSpinBox* delay = make_spin(group, "", write_limits::time_delay, 500);
+    QSpinBox* min_duty = make_spin(group, "", write_limits::min_duty, 15);
     over->setObjectName(p + QStringLiteral("_overcurrent_limit"));
     under->setObjectName(p + QStringLiteral("_undercurrent_limit"));
     delay->setObjectName(p + QStringLiteral("_time_delay"));
@@ -217,10 +218,10 @@ QWidget* main_form::build_map_group(QWidget* parent)
     QVBoxLayout* layout = new QVBoxLayout(group);
     QGroupBox* active = make_group(group, QStringLiteral("Current Active"));
     form_rows a(active);
-    active_slope = make_spin(active, real_field{"active_slope", 0.1, 99, 1, 3, 16.122});
-    active_intercept = make_spin(active, real_field{"active_intercept", 0.1, 1023, 1, 3, 222.312});
-    active_atm = make_spin(active, real_field{"active_atm", 1, 1023, 1, 0, 223});
-    active_deadband = make_spin(active, real_field{"active_deadband", 1, 99, 1, 0, 3});
+    active_slope = make_real_spin(active, "active_slope", write_limits::map_slope, 16.122);
+    active_intercept = make_real_spin(active, "active_intercept", write_limits::map_intercept, 222.312);
+    active_atm = make_real_spin(active, "active_atm", write_limits::map_atmosphere, 223);
+    active_deadband = make_real_spin(active, "active_deadband", write_limits::map_deadband, 3);
     map_cal_calibrate = make_button(active, QStringLiteral("map_cal_calibrate"), QStringLiteral("Calibrate"), true);
     map_cal_default = make_button(active, QStringLiteral("map_cal_default"), QStringLiteral("Set to Defaults"));
     a.add(QStringLiteral("Slope"), active_slope);
@@ -233,9 +234,9 @@ QWidget* main_form::build_map_group(QWidget* parent)
     QGroupBox* factory = make_group(group, QStringLiteral("Factory Defaults"));
     form_rows f(factory);
     map_cal_edit_defaults = make_button(factory, QStringLiteral("map_cal_edit_defaults"), QStringLiteral("Edit Defaults"), true);
-    base_slope = make_spin(factory, real_field{"base_slope", 0.1, 99, 1, 3, 16.122, false});
-    base_intercept = make_spin(factory, real_field{"base_intercept", 0.1, 1023, 1, 3, 222.312, false});
-    base_atm = make_spin(factory, real_field{"base_atm", 1, 1023, 1, 0, 223, false});
+    base_slope = make_real_spin(factory, "base_slope", write_limits::map_slope, 16.122, false);
+    base_intercept = make_real_spin(factory, "base_intercept", write_limits::map_intercept, 222.312, false);
+    base_atm = make_real_spin(factory, "base_atm", write_limits::map_atmosphere, 223, false);
     f.add(nullptr, map_cal_edit_defaults);
     f.add(QStringLiteral("Slope"), base_slope);
     f.add(QStringLiteral("Intercept"), base_intercept);

@@ -122,9 +122,10 @@ QMessageBox::StandardButton MainWindow::ask(const box_request& request)
 }
 
 QString MainWindow::choose_file(file_request::kind_t kind, const QString& caption, const QString& start,
-                                const QString& filter)
+                                const QString& filter, const QString& default_suffix)
 {
     file_request request;
+    request.default_suffix = default_suffix;
     request.kind = kind;
     request.parent = this;
     request.caption = caption;
@@ -141,6 +142,7 @@ void MainWindow::connect_worker()
     connect(worker, &rv8_worker::fw_progress, this, &MainWindow::when_fw_progress);
     connect(worker, &rv8_worker::read_data, this, &MainWindow::when_read_data);
     connect(worker, &rv8_worker::wrote_data, this, &MainWindow::when_wrote_data);
+    connect(worker, &rv8_worker::settings_loaded, this, &MainWindow::when_settings_loaded);
     connect(worker, &rv8_worker::read_file, this, &MainWindow::when_read_file);
     connect(worker, &rv8_worker::log_data_ready, ui->live_log_graph, &log_graph::when_data_updated);
     connect(ui->live_log_graph, &log_graph::point_selected, worker, &rv8_worker::recall_frame_at);

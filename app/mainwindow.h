@@ -80,7 +80,8 @@ public:
     void fields_to_vars();
     // Every field into the worker's model, all marked; queues itself when called from another thread.
     // Settings files keep the factory calibration, so it is marked too; call end_file_snapshot()
-    // once the file operation has been asked for, so a later Write leaves it alone.
+    // once the file operation has been asked for, so a later Write sends it only while Edit
+    // Defaults is held.
     void all_fields_to_vars();
     void end_file_snapshot();
     // Commits an open cell editor or a half-typed field, as leaving it would.
@@ -139,6 +140,7 @@ public slots:
     void when_wrote_data(FT_STATUS status);
     void when_read_file(FT_STATUS status, QList<QByteArray> tables, QList<quint32> ints, QList<adc_trim> trims,
                         QList<QString> warnings);
+    void when_settings_loaded(QString filename, bool recorded_log);
 
     // MAP calibration and overrides
     void on_map_cal_edit_defaults_clicked();
@@ -222,7 +224,9 @@ private:
     // Firmware update
     void connect_firmware();
     bool fw_image_usable(const QString& path);
+    void show_unit_after_failed_flash(quint16 version, rv8_variant variant);
     QString unit_serial;
+    bool fw_image_accepted = false;
 
     void connect_worker();
     void connect_tables_and_graphs();
@@ -234,6 +238,7 @@ private:
     void set_changes_pending(bool pending);
     // Settings form
     void add_all_to_set(bool with_factory_calibration);
+    void hand_over_changes();
     quint32 field_to_int(int_index i);
     void int_to_field(int_index i, quint32 value);
     bool ask_calibration(const QList<quint32>& ints, bool factory);
@@ -243,6 +248,7 @@ private:
     void connect_form_checks();
     void output_field_changed(const output_form& o);
     void show_vert_source(const output_form& o, int index);
+    int threshold_decimals(int source) const;
     void clamp_vert_threshold(const output_form& o);
     void show_output_mode(const output_form& o, int index);
     void show_gpi_mode(int gpi, int index);
@@ -252,6 +258,7 @@ private:
     void refresh_outputs_on(int source);
     void status(const QString& text);
     void save_settings_file(QString name);
+    void refuse_opened_file(const QString& name, const QString& reason);
     void set_settings_file_name(const QString& name);
     bool load_cust_an_conv(const QString& path, bool input_a);
     void choose_cust_an_file(bool input_a);
@@ -260,7 +267,7 @@ private:
     QMessageBox::StandardButton ask(const box_request& request);
     // A file or folder from the user, parented to the window; empty when cancelled.
     QString choose_file(file_request::kind_t kind, const QString& caption, const QString& start,
-                        const QString& filter = QString());
+                        const QString& filter = QString(), const QString& default_suffix = QString());
     void write_fatal_now(const QString& formatted);
     static quint32 pack_version(const QString& version);
     QString title_base() const;
@@ -276,6 +283,13 @@ private:
     QSet<table_index> changed_tables;
     QSet<int_index> changed_ints;
     QSet<adc_trim_index> changed_trims;
+    // The file Open asked for, until its answer came, and what was marked before it.
+    QString opening_file;
+    struct change_sets {
+        QSet<table_index> tables;
+        QSet<int_index> ints;
+        QSet<adc_trim_index> trims;
+    } marks_before_open;
     // What the last Write handed over, marked again should the write fail.
     QSet<table_index> written_tables;
     QSet<int_index> written_ints;

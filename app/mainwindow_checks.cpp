@@ -7,6 +7,7 @@
 #include "app/vertical_label.h"
 #include "graphs/table_graph.h"
 #include "model/conv.h"
+#include "model/write_rules.h"
 #include "tables/duty_table.h"
 
 #include <QAction>
@@ -21,6 +22,7 @@
 #include <QStatusBar>
 #include <QtDebug>
 
+#include <array>
 #include <cmath>
 
 namespace {
@@ -99,11 +101,11 @@ void MainWindow::add_op_modes_to_set()
 
 bool MainWindow::check_delay_increment(QSpinBox* field)
 {
-    const int rest = field->value() % 13;
-    if (rest == 0)
+    const double snapped = write_rules::snap_value(write_limits::tick_delay, field->value());
+    if (snapped == field->value())
         return false;
-    field->setValue(field->value() + 13 - rest);
-    status(QStringLiteral("Can only set delay in increments of %1").arg(13.0, 0, 'f', 1));
+    field->setValue(int(snapped));
+    status(QStringLiteral("Can only set delay in increments of %1").arg(write_limits::tick_delay.snap, 0, 'f', 1));
     return true;
 }
 
@@ -122,19 +124,20 @@ void MainWindow::on_gpi2_deact_delay_editingFinished() { check_delay_increment(u
 void MainWindow::on_max_engine_speed_editingFinished()
 {
     const int rpm = ui->max_engine_speed->value();
-    if (rpm % 500 == 0)
+    const double snapped = write_rules::snap_value(write_limits::max_engine_speed, rpm);
+    if (snapped == rpm)
         return;
-    ui->max_engine_speed->setValue(rpm + 500 - rpm % 500);
-    status(QStringLiteral("Can only set max engine RPM in increments of 500"));
+    ui->max_engine_speed->setValue(int(snapped));
+    status(QStringLiteral("Can only set max engine RPM in increments of %1").arg(write_limits::max_engine_speed.snap));
 }
 
 void MainWindow::on_pulses_per_rev_editingFinished()
 {
     const double value = ui->pulses_per_rev->value();
-    const double rest = std::fmod(value, 0.5);
-    if (rest != 0) {
-        ui->pulses_per_rev->setValue(value + (0.5 - rest));
-        status(QStringLiteral("Can only set pulses per revolution in increments of 0.5"));
+    const double snapped = write_rules::snap_value(write_limits::pulses_per_rev, value);
+    if (snapped != value) {
+        ui->pulses_per_rev->setValue(snapped);
+        status(QStringLiteral("Can only set pulses per revolution in increments of %1").arg(write_limits::pulses_per_rev.snap));
     }
     add_to_set(int_rpm_scaler);
 }
@@ -148,18 +151,13 @@ void MainWindow::check_analog_gap(bool input_a, bool min_changed)
 {
     QDoubleSpinBox* min = input_a ? ui->min_an1_input : ui->min_an2_input;
     QDoubleSpinBox* max = input_a ? ui->max_an1_input : ui->max_an2_input;
-    const QString message = QStringLiteral("Max - min must be greater than 0.5V");
-    // Compared in tenths, the fields' own resolution, so 0.5 apart is not read as 0.4999.
-    auto gap_too_small = [&] { return std::lround(max->value() * 10) - std::lround(min->value() * 10) < 5; };
-    if (min_changed && gap_too_small()) {
-        const QSignalBlocker quiet(min);
-        min->setValue(max->value() - 0.5);
-        status(message);
-    }
-    if (gap_too_small()) {
-        const QSignalBlocker quiet(max);
-        max->setValue(min->value() + 0.5);
-        status(message);
+    double low = min->value(), high = max->value();
+    write_rules::keep_apart(write_limits::analog_range, write_limits::analog_gap, min_changed, &low, &high);
+    if (low != min->value() || high != max->value()) {
+        const QSignalBlocker quiet_min(min), quiet_max(max);
+        min->setValue(low);
+        max->setValue(high);
+        status(QStringLiteral("Max - min must be greater than %1V").arg(write_limits::analog_gap));
     }
     refresh_outputs_on(input_a ? 1 : 2);
 }
@@ -178,7 +176,7 @@ void MainWindow::snap_boost(bool max_changed)
 {
     QDoubleSpinBox* field = max_changed ? ui->max_boost : ui->min_boost;
     const QString unit = conv->boost_unit_name();
-    const double gap = 5 * conv->boost_factor();
+    const double gap = write_limits::boost_gap * conv->boost_factor();
     {
         const QSignalBlocker quiet(field);
         field->setValue(conv->adc2boost(conv->boost2adc(field->value())));
@@ -211,17 +209,22 @@ void MainWindow::clamp_vert_threshold(const output_form& o)
     }
 }
 
+// One place more than the boost fields: a MAP threshold then goes from unit to unit and back
+// without losing a count.
+int MainWindow::threshold_decimals(int source) const
+{
+    return source == 0 ? conv->boost_decimals() + 1 : 1;
+}
+
 void MainWindow::show_vert_source(const output_form& o, int index)
 {
     QString label, name, units;
-    double low = 0, high = 5;
+    const write_limit& limit = index == 0 ? write_limits::load_threshold_boost : write_limits::load_threshold_analog;
     switch (index) {
     case 0:
         label = QStringLiteral("Boost Pressure (") + conv->boost_unit_name() + QLatin1Char(')');
         name = QStringLiteral("MAP sensor");
         units = conv->boost_unit_name();
-        low = -300;
-        high = 300;
         break;
     case 1:
         label = QStringLiteral("Analog Input A (Volts)");
@@ -243,7 +246,9 @@ void MainWindow::show_vert_source(const output_form& o, int index)
     o.vert_axis_name_2->setText(name);
     o.vert_axis_units->setText(units);
     o.vert_axis_units_2->setText(units);
-    o.vert_axis_gt->setRange(low, high);
+    o.vert_axis_gt->setRange(limit.min, limit.max);
+    // Volts need their tenths whatever the boost unit was when the source changed.
+    o.vert_axis_gt->setDecimals(threshold_decimals(index));
 }
 
 void MainWindow::on_main_control_currentIndexChanged(int index)
@@ -342,6 +347,8 @@ void MainWindow::on_live_collapse_toggled(bool checked)
 
 void MainWindow::on_boost_select_currentIndexChanged(int index)
 {
+    // A display preference: every boost value keeps the counts the unit stores, and nothing is
+    // marked for Write.
     QList<QDoubleSpinBox*> fields = {ui->min_boost, ui->max_boost};
     for (const output_form& o : ui->out)
         if (o.vert_axis->currentIndex() == 0) // an analog threshold is in volts whatever the boost unit
@@ -349,19 +356,28 @@ void MainWindow::on_boost_select_currentIndexChanged(int index)
     QList<quint16> counts;
     for (QDoubleSpinBox* f : fields)
         counts << conv->boost2adc(f->value());
+    std::array<QVector<quint16>, outputs::count> rows;
+    for (int p = 0; p < outputs::count; ++p)
+        if (ui->out[p].vert_axis->currentIndex() == 0)
+            for (int r = 0; r < ui->out[p].table->rowCount(); ++r)
+                rows[p] << conv->boost2adc(ui->out[p].table->vert_header_at(r));
     conv->set_boost_units(index);
     const int decimals = conv->boost_decimals();
-    for (QLabel* unit : {ui->min_boost_units, ui->max_boost_units})
+    for (QLabel* unit : {ui->min_boost_units, ui->max_boost_units, ui->live_map_units})
         unit->setText(conv->boost_unit_name());
     for (int k = 0; k < fields.size(); ++k) {
         const QSignalBlocker quiet(fields[k]);
-        fields[k]->setDecimals(decimals);
+        fields[k]->setDecimals(k < 2 ? decimals : threshold_decimals(0));
         fields[k]->setSingleStep(decimals == 0 ? 1.0 : 0.1);
         fields[k]->setValue(conv->adc2boost(counts[k]));
     }
-    for (const output_form& o : ui->out) {
-        show_vert_source(o, o.vert_axis->currentIndex());
-        output_field_changed(o);
+    for (int p = 0; p < outputs::count; ++p) {
+        show_vert_source(ui->out[p], ui->out[p].vert_axis->currentIndex());
+        QVector<double> breakpoints;
+        for (quint16 c : qAsConst(rows[p]))
+            breakpoints << conv->adc2boost(c);
+        if (!breakpoints.isEmpty())
+            ui->out[p].table->set_vert_axis_values(breakpoints);
     }
 }
 

@@ -7,6 +7,7 @@
 #include "app/prompts.h"
 #include "device/d2xx/hotplug_watcher.h"
 #include "device/rv8.h"
+#include "model/write_rules.h"
 
 #include <QAction>
 #include <QDoubleSpinBox>
@@ -17,9 +18,6 @@
 
 namespace {
 const char* const connect_first = "Connect to device to enable this button";
-
-// Versions from 0x0001 up to this one speak an older protocol; 0 is the bootloader.
-const quint16 last_incompatible_fw = 0x0166;
 }
 
 void MainWindow::on_act_reconnect_triggered()
@@ -36,8 +34,8 @@ void MainWindow::on_act_reconnect_triggered()
 
 void MainWindow::when_device_opened(QString serial_number, quint16 version, rv8_variant variant)
 {
-    const bool incompatible = version >= 0x0001 && version <= last_incompatible_fw;
-    const QString warning = QStringLiteral("Incompatible firmware detected, need >= 0x167, have 0x") + QString::number(version, 16);
+    const QString warning = write_rules::firmware_warning(version);
+    const bool incompatible = !warning.isEmpty();
     if (incompatible)
         qWarning().noquote() << warning;
     qDebug("Device connected. sn:%s  v:%x  var:%d", serial_number.toLocal8Bit().constData(), version, int(variant));
@@ -46,6 +44,10 @@ void MainWindow::when_device_opened(QString serial_number, quint16 version, rv8_
     ui->act_reconnect->setChecked(false);
     device_connected = true;
     fw_version = version;
+    // Files saved and logs started before any Read record the connected unit's variant; a
+    // bootloader cannot tell it.
+    if (version != 0)
+        unit_variant = variant;
     set_led(led_label, green_led);
     set_connection_status(version, variant);
 
@@ -75,7 +77,7 @@ void MainWindow::set_connection_status(quint16 version, rv8_variant variant)
     // A bootloader cannot tell its variant: keep the limits the application last reported.
     if (version == 0)
         return;
-    const double max_current = variant == variant_rv8_sx ? 20.0 : 10.0;
+    const double max_current = write_limits::over_current(variant).max;
     ui->main_overcurrent_limit->setMaximum(max_current);
     ui->aux_overcurrent_limit->setMaximum(max_current);
 }
@@ -127,6 +129,9 @@ void MainWindow::register_ftdi_event()
     watcher->start();
 }
 
-void MainWindow::when_fw_progress(int)
+void MainWindow::when_fw_progress(int progress)
 {
+    // Only the bootloader's confirmation of the end record reports 100.
+    if (progress >= 100)
+        fw_image_accepted = true;
 }

@@ -15,7 +15,6 @@
 
 bool MainWindow::load_cust_an_conv(const QString& path, bool input_a)
 {
-    (input_a ? ui->cust_ana_filename : ui->cust_anb_filename)->setText(QFileInfo(path).fileName());
     QString name;
     QVector<double> values;
     if (!parse_cust_an_csv(path, name, values)) {
@@ -31,6 +30,8 @@ bool MainWindow::load_cust_an_conv(const QString& path, bool input_a)
         ask(box);
         return false;
     }
+    // The field names the conversion in use, so only one that loaded takes it.
+    (input_a ? ui->cust_ana_filename : ui->cust_anb_filename)->setText(QFileInfo(path).fileName());
     (input_a ? cust_ana_units : cust_anb_units) = name;
     (input_a ? ui->live_an_a_units : ui->live_an_b_units)->setText(name);
     if (input_a)

@@ -127,7 +127,7 @@ void MainWindow::on_act_save_triggered()
 void MainWindow::on_act_save_as_triggered()
 {
     const QString name = choose_file(file_request::save_file, QStringLiteral("Save settings file"), settings_file_name,
-                                     QLatin1String(settings_filter));
+                                     QLatin1String(settings_filter), QStringLiteral("bnini"));
     if (!name.isEmpty())
         save_settings_file(name);
 }
@@ -151,11 +151,39 @@ void MainWindow::on_act_open_triggered()
                                      QLatin1String(settings_filter));
     if (name.isEmpty())
         return;
-    set_settings_file_name(name);
+    // The name becomes the Save target only once the file loaded as settings (when_settings_loaded).
+    opening_file = name;
+    marks_before_open = {changed_tables, changed_ints, changed_trims};
     // Settings the file lacks keep the values the form shows now.
     all_fields_to_vars();
     controller->worker->file_to_vars_to_field(name);
     end_file_snapshot();
+}
+
+void MainWindow::when_settings_loaded(QString filename, bool recorded_log)
+{
+    if (filename != opening_file)
+        return;
+    if (!recorded_log) {
+        set_settings_file_name(filename);
+        return;
+    }
+    // Saving over the recording would destroy it: Save asks where, as Save As does.
+    set_settings_file_name(QString());
+    status(QStringLiteral("Opened the settings of the recorded log %1; Save asks for a settings file").arg(filename));
+}
+
+void MainWindow::refuse_opened_file(const QString& name, const QString& reason)
+{
+    changed_tables = marks_before_open.tables;
+    changed_ints = marks_before_open.ints;
+    changed_trims = marks_before_open.trims;
+    set_changes_pending(!changed_tables.isEmpty() || !changed_ints.isEmpty() || !changed_trims.isEmpty());
+    box_request box;
+    box.text = QStringLiteral("Could not open the settings file");
+    box.informative = QStringLiteral("%1\n%2\n\nNothing in the form was changed.").arg(name, reason);
+    box.icon = QMessageBox::Critical;
+    ask(box);
 }
 
 void MainWindow::when_read_file(FT_STATUS status, QList<QByteArray> tables, QList<quint32> ints, QList<adc_trim> trims,
@@ -163,8 +191,12 @@ void MainWindow::when_read_file(FT_STATUS status, QList<QByteArray> tables, QLis
 {
     for (QAction* a : {ui->act_read, ui->act_write, ui->act_write_all})
         a->setEnabled(device_connected);
+    const QString opened = opening_file;
+    opening_file.clear();
     if (status != FT_OK) {
         qCritical("Could not read from file");
+        if (!opened.isEmpty())
+            refuse_opened_file(opened, warnings.value(0));
         return;
     }
     // A damaged table never reaches the unit: the form keeps what it had and Write leaves it out.

@@ -12,6 +12,7 @@
 #include "device/rv8.h"
 
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStatusBar>
@@ -78,6 +79,7 @@ void MainWindow::on_fw_update_clicked()
         return;
     fw_status_dialog->reset();
     fw_status_dialog->show();
+    fw_image_accepted = false;
     controller->worker->start_fw_program(path);
 }
 
@@ -86,7 +88,7 @@ void MainWindow::when_fw_programmed(FT_STATUS status, quint16 version, rv8_varia
     fw_status_dialog->hide();
     fw_status_dialog->reset();
     box_request box;
-    if (status == FT_OK) {
+    if (status == FT_OK && version != 0) {
         // The unit now runs another application: take it as a new connection, with its version
         // and the check for firmware too old for this program.
         when_device_opened(unit_serial, version, variant);
@@ -94,7 +96,7 @@ void MainWindow::when_fw_programmed(FT_STATUS status, quint16 version, rv8_varia
         ask(box);
         return;
     }
-    set_connection_status(0, variant);
+    show_unit_after_failed_flash(version, variant);
     box.text = QStringLiteral("FW Update Failed!");
     box.informative = QStringLiteral(
         "Unit's Firmware was NOT successfully updated.\n"
@@ -103,6 +105,23 @@ void MainWindow::when_fw_programmed(FT_STATUS status, quint16 version, rv8_varia
         "  - Check that the bottom right status message says Connected.\n"
         "  - Retry the FW Update procedure.\n");
     ask(box);
+}
+
+// The status says only what is known: a closed link stays "Not Connected", an application that
+// never left answers with its version, and a unit that took the whole image but stays silent is
+// not claimed to be in its bootloader.
+void MainWindow::show_unit_after_failed_flash(quint16 version, rv8_variant variant)
+{
+    if (!device_connected)
+        return;
+    fw_version = version;
+    if (version != 0 || !fw_image_accepted) {
+        set_connection_status(version, variant);
+        return;
+    }
+    const QString status = QStringLiteral("Connected, not answering");
+    connection_status->setText(status);
+    setWindowTitle(title_base() + QStringLiteral(":  ") + status);
 }
 
 void MainWindow::connect_firmware()

@@ -46,8 +46,6 @@ void MainWindow::on_act_live_log_to_file_toggled(bool checked)
         ui->live_log_to_file->setText(QStringLiteral("Log to file"));
         return;
     }
-    // The settings snapshot at the head of the file takes a half-typed value as the user sees it.
-    commit_pending_edit();
     ui->live_log_file_name->clear();
     ui->live_log_to_file->setText(QStringLiteral("Stop logging to file"));
     if (!live_logging)
@@ -68,7 +66,9 @@ void MainWindow::set_log_to_file(bool enable)
             return;
         log_writing = true;
         new_live_log_file();
-        // The file starts with the settings the form shows, not what the unit last sent.
+        // The file starts with the settings the form shows, not what the unit last sent, and a
+        // recording that Live Updates or the countdown starts takes a half-typed value too.
+        commit_pending_edit();
         all_fields_to_vars();
         worker->enable_log_to_file(true);
         end_file_snapshot();

@@ -8,6 +8,7 @@
 #include "graphs/log_graph.h"
 #include "model/conv.h"
 #include "model/param_units.h"
+#include "model/write_rules.h"
 #include "tables/duty_table.h"
 
 #include <QComboBox>
@@ -143,7 +144,7 @@ void MainWindow::int_to_field(int_index i, quint32 value)
     }
     if (i == int_variant) {
         unit_variant = value == 0 ? variant_rv8_sx : variant_rv8_s;
-        const double max_current = value == 0 ? 20.0 : 10.0;
+        const double max_current = write_limits::over_current(unit_variant).max;
         ui->main_overcurrent_limit->setMaximum(max_current);
         ui->aux_overcurrent_limit->setMaximum(max_current);
         return;
@@ -383,9 +384,14 @@ void MainWindow::vars_to_fields(QList<QByteArray> tables, QList<quint32> ints, Q
 
 void MainWindow::fields_to_vars()
 {
-    rv8_worker* worker = controller->worker;
     written_tables = changed_tables;
     written_ints = changed_ints;
+    hand_over_changes();
+}
+
+void MainWindow::hand_over_changes()
+{
+    rv8_worker* worker = controller->worker;
     for (table_index t : qAsConst(changed_tables))
         worker->add_field_to_var(gui_to_byteArray(t), t);
     changed_tables.clear();
@@ -410,11 +416,13 @@ void MainWindow::all_fields_to_vars()
     clear_change_sets();
     controller->worker->remove_all_sets();
     add_all_to_set(true);
-    fields_to_vars();
+    // Not fields_to_vars: a Write still running must keep what it sent, to mark it again should it fail.
+    hand_over_changes();
 }
 
 void MainWindow::end_file_snapshot()
 {
     controller->worker->remove_all_sets();
-    add_all_to_set(false);
+    // Held factory edits are still the user's to write.
+    add_all_to_set();
 }

@@ -16,8 +16,15 @@ QMessageBox::StandardButton prompts::ask(const box_request& request)
 QString prompts::choose(const file_request& request)
 {
     switch (request.kind) {
-    case file_request::save_file:
-        return QFileDialog::getSaveFileName(request.parent, request.caption, request.start, request.filter);
+    case file_request::save_file: {
+        QFileDialog dialog(request.parent, request.caption, request.start, request.filter);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setDefaultSuffix(request.default_suffix);
+        // Qt's own dialog adds the suffix before it asks about replacing a file; not every
+        // desktop's dialog does.
+        dialog.setOption(QFileDialog::DontUseNativeDialog, !request.default_suffix.isEmpty());
+        return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+    }
     case file_request::directory:
         return QFileDialog::getExistingDirectory(request.parent, request.caption, request.start,
                                                  QFileDialog::ShowDirsOnly);

@@ -21,6 +21,8 @@ struct file_request {
     QString caption;
     QString start;
     QString filter;
+    // Save dialogs: added to a name typed without one before the dialog asks about replacing it.
+    QString default_suffix;
 };
 
 class prompts {

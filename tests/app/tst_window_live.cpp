@@ -5,6 +5,8 @@
 #include "app/live_format.h"
 #include "app/log_file_name.h"
 #include "app/mapcal_rules.h"
+#include "device/rv8.h"
+#include "device/rv8_protocol.h"
 #include "graphs/log_graph.h"
 #include "sim/sim_unit.h"
 #include "tables/duty_table.h"
@@ -244,14 +246,19 @@ private slots:
         QSpinBox* start = rig->find<QSpinBox>("live_log_timer_start");
         QLabel* shown = rig->find<QLabel>("live_log_timer");
 
-        // At 0 writing starts with live updates.
+        // At 0 writing starts with live updates, and its settings take a half-typed value.
         use_timer->setChecked(true);
         start->setValue(0);
         to_file->setChecked(true);
+        QAbstractSpinBox* pulses = rig->find<QAbstractSpinBox>("pulses_per_rev");
+        pulses->setFocus();
+        pulses->selectAll();
+        QTest::keyClicks(pulses, "1.2"); // snapped to 1.5 when committed
         live(*rig, true);
         QCOMPARE(to_file->statusTip(), QStringLiteral("Writing live update data to file"));
         QVERIFY(!countdown->isActive() && !rig->find<QGroupBox>("live_log_timer_group")->isEnabled());
         QTRY_COMPARE(bnlogs(folder).size(), 1);
+        QTRY_VERIFY(read_all(folder + "/" + bnlogs(folder)[0]).contains("RPM%20scaler=3\n"));
         to_file->setChecked(false);
 
         // Counting down: 3, 2, 1 on screen, one expiry at a time.
@@ -321,7 +328,10 @@ private slots:
             QCOMPARE(read_all(taken(s)), QByteArray("earlier recording\r\n"));
 
         // Turned off and on within the second: a second file, the first one whole.
+        QStringList closed;
+        connect(rig->window->unit_worker(), &rv8_worker::log_file_closed, this, [&](QString f) { closed << f; });
         to_file->setChecked(false);
+        QTRY_COMPARE(closed, QStringList{name});
         const QByteArray first = read_all(name);
         to_file->setChecked(true);
         const QString second = rig->find<QLineEdit>("live_log_file_name")->text();
@@ -368,7 +378,11 @@ private slots:
         live(*rig, true);
         const QString name = rig->find<QLineEdit>("live_log_file_name")->text();
         QTRY_VERIFY(read_all(name).count("\r\n") > 40);
+        // The last record of a stop reaches the file after the toggle: count once it is closed.
+        QStringList closed;
+        connect(rig->window->unit_worker(), &rv8_worker::log_file_closed, this, [&](QString f) { closed << f; });
         live(*rig, false);
+        QTRY_COMPARE(closed, QStringList{name});
         int rows = 0; // data rows begin with their time stamp
         for (const QByteArray& line : read_all(name).split('\n'))
             rows += !line.isEmpty() && std::isdigit(quint8(line[0]));
@@ -562,18 +576,62 @@ private slots:
                                      "FW Update Successful!"}));
         QCOMPARE(rig->status(), QStringLiteral("Connected fw v1.60 RV8-SX"));
         QVERIFY(!rig->window->findChild<QDialog*>("fw_program_status")->isVisible());
+    }
 
-        // A bootloader that refuses a line: the unit stays in it, and the user is told to retry.
-        rig->device->with([](sim_unit* unit, virtual_faults&) {
-            unit->faults().refuse_hex_line = 3;
+    void a_failed_update_says_what_the_unit_is_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QStringList>("boxes");
+        QTest::addColumn<QString>("status");
+        const QString ask = "About to program the FW!", failed = "FW Update Failed!";
+        QTest::newRow("a line refused") << "refuse" << QStringList{ask, failed} << "Connected bootloader";
+        QTest::newRow("unplugged while programming") << "unplug" << QStringList{ask, failed} << "Not Connected";
+        QTest::newRow("restart refused") << "no restart" << QStringList{ask, failed} << "Connected fw v1.75 RV8-SX";
+        QTest::newRow("silent after programming") << "silent" << QStringList{ask, failed} << "Connected, not answering";
+        QTest::newRow("image damaged while asked")
+            << "damage" << QStringList{ask, "This firmware image cannot be programmed"} << "Connected fw v1.75 RV8-SX";
+    }
+    void a_failed_update_says_what_the_unit_is()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QStringList, boxes);
+        QFETCH(QString, status);
+        const QString path = dir.filePath("RV8_MAVO_0180_" + fault.left(3) + ".hex");
+        write_file(path, read_all(data_path("RV8_MAVO_0180.hex")));
+        auto rig = connected();
+        QVERIFY(rig);
+        QStringList shown;
+        rig->prompts.answer = [&](const box_request& b) {
+            shown << b.text;
+            if (fault == "damage" && shown.size() == 1)
+                write_file(path, read_all(path).replace(":00000001FF", ""));
+            return QMessageBox::Ok;
+        };
+        rig->device->with([&](sim_unit* unit, virtual_faults& driver) {
+            if (fault == "refuse")
+                unit->faults().refuse_hex_line = 3;
+            if (fault == "no restart")
+                unit->faults().banner = sim_faults::banner_fault::missing;
+            if (fault == "unplug" || fault == "silent") {
+                driver.strike_on = fault == "unplug" ? QByteArray(":10") : QByteArray::fromHex(rv8_protocol::frame_read_fw_version);
+                driver.strike = [fault](sim_unit* u, virtual_faults& d) {
+                    if (fault == "unplug")
+                        d.unplugged = true;
+                    else
+                        u->faults().drop_replies = 1;
+                };
+            }
             return 0;
         });
-        boxes.clear();
-        rig->find<QLineEdit>("fw_location")->setText(data_path("RV8_MAVO_0180.hex"));
+        rig->device->clear_writes();
+        rig->find<QLineEdit>("fw_location")->setText(path);
         rig->find<QPushButton>("fw_update")->click();
-        QTRY_COMPARE_WITH_TIMEOUT(boxes.size(), 2, 20000);
-        QCOMPARE(boxes.last(), QStringLiteral("FW Update Failed!"));
-        QCOMPARE(rig->status(), QStringLiteral("Connected bootloader"));
+        QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 2, 20000);
+        QCOMPARE(shown, boxes);
+        QCOMPARE(rig->status(), status);
+        QVERIFY(rig->window->windowTitle().endsWith(status));
+        if (fault == "damage") // refused before the unit left its application
+            QVERIFY(!rig->device->writes().contains(unit_frame(QByteArray::fromHex("C3050001C0"))));
     }
 
     void on_rv8_sim_over_a_serial_port()

@@ -3,6 +3,7 @@
 
 #include "app/app_resources.h"
 #include "app/custom_csv.h"
+#include "device/rv8.h"
 #include "model/rv8_vars.h"
 #include "sim/sim_unit.h"
 #include "tables/duty_table.h"
@@ -78,6 +79,23 @@ struct form_rig : window_rig {
         QTest::keyClicks(field, text);
         QTest::keyClick(field, Qt::Key_Return);
     }
+    // Open through the menu, returning once the worker has answered.
+    void open(const QString& path)
+    {
+        int answered = 0;
+        QMetaObject::Connection relay = QObject::connect(window->unit_worker(), &rv8_worker::read_file, window.get(),
+                                                         [&] { ++answered; });
+        prompts.pick = [path](const file_request&) { return path; };
+        find<QAction>("act_open")->trigger();
+        QTRY_COMPARE(answered, 1);
+        QObject::disconnect(relay);
+    }
+    void save_as(const QString& path)
+    {
+        prompts.pick = [path](const file_request&) { return path; };
+        find<QAction>("act_save_as")->trigger();
+        QTRY_VERIFY(QFile::exists(path));
+    }
     QString status_text() const { return find<QStatusBar>("statusBar")->currentMessage(); }
     double value(const char* name) const
     {
@@ -94,6 +112,13 @@ QString write_csv(const QString& path, const QByteArray& text)
     f.open(QIODevice::WriteOnly);
     f.write(text);
     return path;
+}
+
+QByteArray read_all(const QString& path)
+{
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
 }
 
 QByteArray csv_lines(int first, int count, const char* end = "\n")
@@ -210,10 +235,13 @@ private slots:
         } else if (edit == "cell") {
             rig.table("main_table")->item(15, 0)->setText("40");
         } else if (edit == "paste") {
-            QApplication::clipboard()->setText("10\t20\n30\t40");
+            QApplication::clipboard()->setText("10\t150\n-5\t40\n");
             duty_table* aux = rig.table("aux_table");
             aux->setCurrentCell(0, 0);
             aux->paste();
+            // Clamped where it lands, not only on the way to the unit.
+            QCOMPARE(aux->item(0, 1)->text() + " " + aux->item(1, 0)->text(), QStringLiteral("100 0"));
+            QCOMPARE(rig.status_text(), QStringLiteral("2 pasted cells were clamped to 0 to 100 %"));
         } else if (edit == "gpo1_act_delay") {
             rig.find<QComboBox>("gpo1_control")->setCurrentIndex(2);
             rig.device->clear_writes();
@@ -250,6 +278,7 @@ private slots:
         // the factory calibration only when its editing was opened.
         QCOMPARE(written_types(rig.device), QByteArray("070a0b0c0d0e1517"));
         rig.type("pulses_per_rev", "2");
+        rig.table("main_table")->item(15, 0)->setText("40");
         rig.device->with([](sim_unit* unit, virtual_faults&) {
             unit->faults().drop_replies = 3;
             return 0;
@@ -264,8 +293,112 @@ private slots:
             return 0;
         });
         rig.write();
-        QCOMPARE(written_types(rig.device), QByteArray("0e"));
+        QCOMPARE(written_types(rig.device), QByteArray("0b0e"));
         QCOMPARE(memory_of(rig.device).rpm_scaler.left(1).toHex(), QByteArray("04"));
+    }
+
+    void factory_calibration_goes_only_while_edit_defaults_is_held_data()
+    {
+        QTest::addColumn<QString>("between"); // what happens between the typed slope and the Write
+        QTest::addColumn<bool>("held");
+        QTest::newRow("save, not held") << "save" << false;
+        QTest::newRow("open, not held") << "open" << false;
+        QTest::newRow("save, held") << "save" << true;
+        QTest::newRow("open, held") << "open" << true;
+        QTest::newRow("save during a failed write, held") << "failed write" << true;
+    }
+    void factory_calibration_goes_only_while_edit_defaults_is_held()
+    {
+        QFETCH(QString, between);
+        QFETCH(bool, held);
+        form_rig rig;
+        rig.read();
+        rig.prompts.answer = [](const box_request& b) { return b.buttons & QMessageBox::Yes ? QMessageBox::Yes : QMessageBox::Ok; };
+        QPushButton* edit = rig.find<QPushButton>("map_cal_edit_defaults");
+        if (held) {
+            edit->click();
+            rig.type("base_slope", "16.5");
+        }
+        QTemporaryDir dir;
+        const QString path = dir.filePath("f.bnini");
+        if (between == "failed write") {
+            rig.device->with([](sim_unit* unit, virtual_faults&) {
+                unit->faults().drop_replies = 1;
+                return 0;
+            });
+            rig.find<QAction>("act_write")->trigger();
+            rig.save_as(path); // while the write waits for its answer
+            QTRY_VERIFY(rig.find<QAction>("act_write_all")->isEnabled());
+            QCOMPARE(rig.prompts.asked.last().text, QStringLiteral("Error writing data to device"));
+            QVERIFY(edit->isChecked()); // the unit never acknowledged the factory frame
+        } else {
+            rig.save_as(path);
+            if (between == "open")
+                rig.open(path);
+        }
+        rig.write();
+        const QByteArray types = written_types(rig.device);
+        QVERIFY2(types.contains("0a") && types.contains("15"), types.constData()); // everything else, as files mark it
+        QCOMPARE(types.contains("16"), held);
+        QCOMPARE(memory_of(rig.device).map_cal.left(4).toHex(), QByteArray(held ? "00004074" : "00003efa"));
+        QVERIFY(!edit->isChecked());
+    }
+
+    void open_takes_only_settings_files_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("reason"); // empty: it loads
+        QTest::newRow("a settings file") << QByteArray("settings") << "";
+        QTest::newRow("a recorded log") << QByteArray("log") << "";
+        QTest::newRow("a CSV") << QByteArray("rpm,boost\n1000,3\n") << "This is not a Brennix settings file.";
+        QTest::newRow("an image") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR") << "This is not a Brennix settings file.";
+        QTest::newRow("a log without settings") << QByteArray("[rv8_log]\n# note\n") << "This live log holds no settings.";
+        QTest::newRow("a missing file") << QByteArray("missing") << "No such file or directory";
+    }
+    void open_takes_only_settings_files()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        form_rig rig;
+        rig.prompts.answer = [](const box_request&) { return QMessageBox::Ok; };
+        QDoubleSpinBox* pulses = rig.find<QDoubleSpinBox>("pulses_per_rev");
+        pulses->setValue(3.5);
+        const QString made = dir.filePath("made.bnini");
+        rig.save_as(made);
+        const QString opened = dir.filePath(content == "log" ? "run.bnlog" : "opened.bnini");
+        QByteArray text = content;
+        if (content == "settings" || content == "log")
+            text = read_all(made) + (content == "log" ? "[rv8_log]\n# note\ntimestamp,batt adc\n1733493600000,1\n" : "");
+        if (content != "missing")
+            write_csv(opened, text);
+        pulses->setValue(1.0);
+        rig.window->clear_change_sets();
+        rig.prompts.asked.clear();
+        rig.open(opened);
+        if (reason.isEmpty()) {
+            QCOMPARE(pulses->value(), 3.5);
+        } else {
+            QCOMPARE(rig.prompts.asked.size(), 1);
+            QCOMPARE(rig.prompts.asked[0].text, QStringLiteral("Could not open the settings file"));
+            QCOMPARE(rig.prompts.asked[0].informative, opened + "\n" + reason + "\n\nNothing in the form was changed.");
+            QCOMPARE(pulses->value(), 1.0);
+            QVERIFY(!rig.window->has_changes_pending());
+        }
+        // Save goes to the file only when it opened as settings; a recording is never replaced.
+        QFile::remove(made);
+        if (content == "settings")
+            QFile::remove(opened);
+        rig.prompts.chosen.clear();
+        rig.prompts.pick = [](const file_request&) { return QString(); };
+        rig.find<QAction>("act_save")->trigger();
+        QCOMPARE(rig.prompts.chosen.size(), content == "log" ? 1 : 0);
+        if (content == "settings")
+            QTRY_VERIFY(QFile::exists(opened));
+        else if (content == "log")
+            QCOMPARE(read_all(opened), text);
+        else
+            QTRY_VERIFY(QFile::exists(made));
     }
 
     void typed_input_is_snapped_with_its_message_data()
@@ -287,6 +420,8 @@ private slots:
                                         << "max_boost=1.03" << "Max must be greater than 1.0 Bar";
         QTest::newRow("analog gap") << "main_vert_axis=1;min_an1_input=0.8" << "max_an1_input" << "1.0"
                                     << "max_an1_input=1.3;main_header=1.3" << "Max - min must be greater than 0.5V";
+        QTest::newRow("analog gap of 0.4 V") << "main_vert_axis=1;min_an1_input=0.8" << "max_an1_input" << "1.2"
+                                             << "max_an1_input=1.3" << "Max - min must be greater than 0.5V";
     }
     void typed_input_is_snapped_with_its_message()
     {
@@ -340,7 +475,10 @@ private slots:
         QVERIFY(!rig.find<QWidget>("pump_prime_delay")->isEnabled());
 
         QComboBox* gpo1 = rig.find<QComboBox>("gpo1_control");
+        gpo1->setCurrentIndex(3);
+        QCOMPARE(rig.find<QLabel>("gpo1_vert_comp_label")->text(), QStringLiteral("is equal to or less than:"));
         gpo1->setCurrentIndex(2);
+        QCOMPARE(rig.find<QLabel>("gpo1_horz_comp_label")->text(), QStringLiteral("is equal to or greater than:"));
         QVERIFY(rig.find<QWidget>("gpo1_act_delay")->isEnabled() && rig.find<QWidget>("gpo1_vert_axis_gt")->isEnabled());
         gpo1->setCurrentIndex(5);
         for (const char* name : {"gpo1_table", "gpo1_vert_axis", "gpo1_vert_axis_gt", "gpo1_horz_axis_gt", "gpo1_act_delay", "gpo1_deact_delay"})
@@ -352,6 +490,20 @@ private slots:
     {
         form_rig rig;
         rig.read();
+        // A display unit changes no stored number: nothing is marked and Write sends nothing.
+        QComboBox* unit = rig.find<QComboBox>("boost_select");
+        const QByteArray stored = rig.window->gui_to_byteArray(tbl_main);
+        const double second_row = rig.table("main_table")->vert_header_at(14);
+        unit->setCurrentIndex(1);
+        QCOMPARE(rig.find<QLabel>("live_map_units")->text(), QStringLiteral("Bar"));
+        QCOMPARE(rig.window->gui_to_byteArray(tbl_main).mid(512, 32), stored.mid(512, 32));
+        QVERIFY(qAbs(rig.table("main_table")->vert_header_at(14) - second_row * 0.0689475729) < 0.005);
+        QCOMPARE(rig.find<QAction>("act_write")->icon().pixmap(16, 16).toImage(), window_rig::led_of("green"));
+        rig.write();
+        QCOMPARE(written_types(rig.device), QByteArray());
+        unit->setCurrentIndex(0);
+        QCOMPARE(rig.window->gui_to_byteArray(tbl_main).mid(512, 32), stored.mid(512, 32));
+
         rig.find<QComboBox>("gpo1_vert_axis")->setCurrentIndex(1);
         rig.find<QDoubleSpinBox>("gpo1_vert_axis_gt")->setValue(2.5);
         rig.find<QDoubleSpinBox>("main_vert_axis_gt")->setValue(14);
@@ -365,14 +517,14 @@ private slots:
         QCOMPARE(rig.table("gpo1_table")->item(3, 4)->text(), QStringLiteral("77"));
         QCOMPARE(rig.window->gui_to_byteArray(tbl_gpo1), gpo1);
 
-        // PSI -> Bar -> PSI: the MAP threshold comes back within a count, the analog one untouched.
-        QComboBox* unit = rig.find<QComboBox>("boost_select");
+        // PSI -> Bar -> PSI: both thresholds come back as they were.
         unit->setCurrentIndex(1);
-        QCOMPARE(rig.value("main_vert_axis_gt"), 0.97);
+        QCOMPARE(rig.value("main_vert_axis_gt"), 0.965);
         QCOMPARE(rig.value("gpo1_vert_axis_gt"), 2.5);
         unit->setCurrentIndex(0);
         QCOMPARE(rig.value("main_vert_axis_gt"), 14.0);
         QCOMPARE(rig.window->gui_to_byteArray(tbl_gpo1).mid(630, 2), gpo1.mid(630, 2));
+        QCOMPARE(rig.window->gui_to_byteArray(tbl_main).mid(630, 2), main.mid(630, 2));
 
         // Save and open give the same form and the same file.
         QTemporaryDir dir;
@@ -382,6 +534,8 @@ private slots:
         rig.prompts.pick = [&](const file_request&) { return chosen.takeLast(); };
         rig.find<QAction>("act_save_as")->trigger();
         QTRY_VERIFY(QFile::exists(second + ".bnini"));
+        // The dialog adds it before it asks about replacing a file, so the question names that file.
+        QCOMPARE(rig.prompts.chosen.last().default_suffix, QStringLiteral("bnini"));
         const QString saved_cell = rig.table("main_table")->item(0, 0)->text();
         rig.table("main_table")->item(0, 0)->setText("5");
         rig.find<QAction>("act_open")->trigger();
@@ -398,12 +552,9 @@ private slots:
     {
         sim_config s_unit;
         s_unit.variant_byte = 0x55;
-        form_rig rig(s_unit);
-        rig.read();
+        form_rig rig(s_unit); // saved before any Read: the connection told the variant
         QTemporaryDir dir;
-        rig.prompts.pick = [&](const file_request&) { return dir.filePath("s.bnini"); };
-        rig.find<QAction>("act_save_as")->trigger();
-        QTRY_VERIFY(QFile::exists(dir.filePath("s.bnini")));
+        rig.save_as(dir.filePath("s.bnini"));
         rv8_vars saved(nullptr);
         QList<QString> warnings;
         QVERIFY(saved.file_to_vars(dir.filePath("s.bnini"), warnings));
@@ -479,6 +630,8 @@ private slots:
         QTest::newRow("starts at 1") << header + csv_lines(1, 1024) << "ADC on line 3 not the expected value of 0";
         QTest::newRow("a value abc") << header + csv_lines(0, 5) + "5, abc\n" + csv_lines(6, 1018) << "Error converting value on line 8: 'abc'";
         QTest::newRow("no header") << csv_lines(0, 1024) << "ADC on line 2 not the expected value of 0";
+        QTest::newRow("a value nan") << header + csv_lines(0, 5) + "5, nan\n" + csv_lines(6, 1018) << "Error converting value on line 8: 'nan'";
+        QTest::newRow("a value inf") << header + csv_lines(0, 5) + "5, -inf\n" + csv_lines(6, 1018) << "Error converting value on line 8: '-inf'";
     }
     void custom_conversion_files()
     {
@@ -495,12 +648,21 @@ private slots:
         QCOMPARE(rig.find<QLabel>("live_an_a_units")->text(), QStringLiteral("deg C"));
         log_capture log;
         rig.find<QPushButton>("cust_ana_load_file")->click();
-        QCOMPARE(rig.find<QLineEdit>("cust_ana_filename")->text(), QStringLiteral("tried.csv"));
+        // The field names the conversion in use.
+        QCOMPARE(rig.find<QLineEdit>("cust_ana_filename")->text(), error.isEmpty() ? QStringLiteral("tried.csv") : QStringLiteral("good.csv"));
         QCOMPARE(log.texts(QtCriticalMsg), error.isEmpty() ? QStringList() : QStringList{error});
         QCOMPARE(rig.find<QLabel>("live_an_a_units")->text(), error.isEmpty() ? QStringLiteral("AFR") : QStringLiteral("deg C"));
         QCOMPARE(rig.prompts.asked.size(), error.isEmpty() ? 0 : 1);
         rig.window.reset(); // stores the path of the last conversion that loaded
         QCOMPARE(QSettings().value("MainWindow/cust_ana_file_name").toString(), error.isEmpty() ? tried : good);
+        if (!error.isEmpty()) {
+            // At start-up a stored file that no longer loads is forgotten, and its name not shown.
+            QSettings().setValue("MainWindow/cust_ana_file_name", tried);
+            window_rig again({}, false);
+            again.prompts.answer = [](const box_request&) { return QMessageBox::Ok; };
+            QTRY_COMPARE(again.prompts.asked.size(), 1);
+            QCOMPARE(again.find<QLineEdit>("cust_ana_filename")->text(), QString());
+        }
         QSettings().clear();
     }
 
