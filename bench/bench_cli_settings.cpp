@@ -1,6 +1,6 @@
 // brennix-cli against rv8-sim on a pseudo-terminal, as a workshop script runs it: the wall time of
 // a whole `read` (process start to exit) and of `write --all`, ten runs each. One line each:
-//   {"bench":"cli_read","runs":10,"wall_s":{"min":..,"median":..,"max":..},"target_s":0.5,"failures":0}
+//   {"bench":"cli_read","runs":10,"wall_s":{"min":..,"median":..,"max":..},"target_s":0.15,"failures":0}
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -53,8 +53,8 @@ int main(int argc, char** argv)
         }
     const QString port = QString::fromLocal8Bit(sim.readLine()).trimmed();
     const QString file = home.filePath(QStringLiteral("unit.bnini"));
-    measure("cli_read", {"--port", port, "read", file}, 0.5);
-    measure("cli_write_all", {"--port", port, "write", "--all", file}, 1.0);
+    measure("cli_read", {"--port", port, "read", file}, 0.15);
+    measure("cli_write_all", {"--port", port, "write", "--all", file}, 0.25);
     sim.terminate();
     sim.waitForFinished(5000);
     return 0;

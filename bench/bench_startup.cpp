@@ -1,5 +1,6 @@
 // Start-up of the real program on its virtual unit, offscreen: from process start to the window
-// shown, to "Connected", and the resident memory once connected; median of 10 runs.
+// shown, to "Connected", from shown to "Connected" (target 250 ms), and the resident memory once
+// connected; median of 10 runs.
 // The window is shown just before the debug log's handler is installed, so the first log line on
 // standard output marks "shown"; "Device connected." marks the connection.
 
@@ -84,19 +85,22 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QTemporaryDir home;
-    std::vector<double> shown, connected, rss, cpu;
+    std::vector<double> shown, connected, shown_to_connected, rss, cpu;
     one_run(home.path()); // warm the file cache
     for (int i = 0; i < 10; ++i) {
         const run_result r = one_run(home.path());
         shown.push_back(r.shown_ms);
         connected.push_back(r.connected_ms);
+        shown_to_connected.push_back(r.connected_ms - r.shown_ms);
         rss.push_back(r.rss_mib);
         cpu.push_back(r.cpu_ms);
     }
     std::printf("{\"bench\":\"startup\",\"runs\":10,\"shown_ms_median\":%.1f,\"shown_ms_max\":%.1f,"
-                "\"connected_ms_median\":%.1f,\"connected_ms_max\":%.1f,\"cpu_ms_to_connected_median\":%.1f,"
-                "\"rss_mib_connected_median\":%.1f}\n",
+                "\"connected_ms_median\":%.1f,\"connected_ms_max\":%.1f,\"shown_to_connected_ms_median\":%.1f,"
+                "\"shown_to_connected_ms_max\":%.1f,\"shown_to_connected_target_ms\":250,"
+                "\"cpu_ms_to_connected_median\":%.1f,\"rss_mib_connected_median\":%.1f}\n",
                 median(shown), *std::max_element(shown.begin(), shown.end()), median(connected),
-                *std::max_element(connected.begin(), connected.end()), median(cpu), median(rss));
+                *std::max_element(connected.begin(), connected.end()), median(shown_to_connected),
+                *std::max_element(shown_to_connected.begin(), shown_to_connected.end()), median(cpu), median(rss));
     return 0;
 }

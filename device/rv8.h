@@ -130,6 +130,8 @@ private:
     bool find_unit();
     FT_STATUS send_live_off();
     void drain_after_live_off();
+    bool wait_for_tx_empty();
+    bool drain_until_quiet(qint64& drained);
     FT_STATUS purge_or_close();
 
     bool pause_logging();

@@ -4,15 +4,23 @@
 #include "device/rv8_protocol.h"
 
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QThread>
 #include <QTimer>
-#include <cmath>
 
 using namespace rv8_protocol;
 
 namespace {
 constexpr int poll_interval_ms = 1;
 constexpr uint last_read_ms = 100;
+// A streaming unit sends a record every 13.13 ms, and the bridge holds the end of one back for its
+// latency timer: a line quiet for longer than both has a unit that no longer streams.
+constexpr qint64 quiet_ms = 14 + 2 * latency_timer_ms + 2;
+// The stream-off reply comes after every record sent before it, so after whole records and the
+// reply a shorter quiet is enough; it only has to rule out record bytes that look like the reply.
+constexpr qint64 quiet_after_reply_ms = latency_timer_ms + 2;
+// A unit that never falls quiet is not waited for beyond this.
+constexpr qint64 drain_limit_ms = 300;
 }
 
 void rv8_worker::start_live_logging()
@@ -86,23 +94,68 @@ FT_STATUS rv8_worker::send_live_off()
 
 void rv8_worker::drain_after_live_off()
 {
+    if (!wait_for_tx_empty())
+        return;
+    qint64 drained = 0;
+    if (!drain_until_quiet(drained))
+        return;
+    qDebug() << "Log messages left in queue:" << drained / live_record_size;
+    if (FT_Purge(handle, FT_PURGE_RX | FT_PURGE_TX) != FT_OK)
+        qCritical("Cannot purge Rx/Tx buffers");
+}
+
+bool rv8_worker::wait_for_tx_empty()
+{
     for (int round = 0; round < 30; ++round) {
         DWORD rx = 0, tx = 0, events = 0;
         if (FT_GetStatus(handle, &rx, &tx, &events) != FT_OK) {
             qCritical("Cannot get queue status");
-            return;
+            return false;
         }
-        if (tx == 0) {
-            qDebug() << "Log messages left in queue:" << qRound(rx / 70.0);
-            // Records already on their way still arrive; let them land before the purge.
-            QThread::msleep(250);
-            if (FT_Purge(handle, FT_PURGE_RX | FT_PURGE_TX) != FT_OK)
-                qCritical("Cannot purge Rx/Tx buffers");
-            return;
-        }
+        if (tx == 0)
+            return true;
         QThread::msleep(1);
     }
     qCritical() << "Need to increase the amount of time we wait for the Tx buffer to clear:" << 0;
+    return false;
+}
+
+// Reads whatever still arrives until the line is quiet, so that no record sent before the stream
+// went off can land after the purge and pass for the next reply's header.
+bool rv8_worker::drain_until_quiet(qint64& drained)
+{
+    const QByteArray reply = reply_header(msg_live_log);
+    QByteArray tail;
+    QElapsedTimer since_start, since_bytes;
+    since_start.start();
+    since_bytes.start();
+    for (;;) {
+        DWORD rx = 0, tx = 0, events = 0;
+        if (FT_GetStatus(handle, &rx, &tx, &events) != FT_OK) {
+            qCritical("Cannot get queue status");
+            return false;
+        }
+        if (rx > 0) {
+            QByteArray bytes(int(rx), '\0');
+            DWORD got = 0;
+            if (ft_read_wrap(handle, bytes.data(), rx, &got) != FT_OK) {
+                qCritical("Could not read from device");
+                return false;
+            }
+            drained += got;
+            tail = (tail + bytes.left(int(got))).right(reply.size());
+            since_bytes.restart();
+        }
+        const qint64 quiet = since_bytes.elapsed();
+        const bool replied = tail == reply && drained % live_record_size == reply.size();
+        if (quiet >= quiet_ms || (replied && quiet >= quiet_after_reply_ms))
+            return true;
+        if (since_start.elapsed() >= drain_limit_ms) {
+            qWarning("The unit still sends after logging was switched off");
+            return true;
+        }
+        QThread::msleep(1);
+    }
 }
 
 void rv8_worker::check_log_data()

@@ -15,6 +15,8 @@ constexpr int live_record_size = 70;
 constexpr quint8 live_trailer_0 = 0xAA;
 constexpr quint8 live_trailer_1 = 0xBB;
 constexpr quint8 live_on = 0x55;
+// What the worker sets the bridge's latency timer to: it holds a short packet back this long.
+constexpr int latency_timer_ms = 2;
 
 // Command codes carried by msg_command frames.
 enum command : quint8 {

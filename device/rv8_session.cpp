@@ -60,7 +60,7 @@ void rv8_worker::open()
         close();
         return;
     }
-    if ((status = FT_SetLatencyTimer(handle, 2)) != FT_OK) {
+    if ((status = FT_SetLatencyTimer(handle, latency_timer_ms)) != FT_OK) {
         qCritical("Could not set latency timer: %lu", status);
         close();
         return;
@@ -251,11 +251,11 @@ FT_STATUS rv8_worker::wait_then_read(QByteArray& data, unsigned long exp_bytes)
         return FT_DEVICE_NOT_OPENED;
     // The wait is bounded by the clock, not by counting polls: on a busy machine a sleep can
     // overrun, and a fixed count of short sleeps would then give up long before two seconds.
+    // Polled every millisecond: over a pseudo-terminal a reply is often in within one.
     QElapsedTimer waited;
     waited.start();
-    unsigned sleep_ms = 2;
     DWORD queued = 0;
-    for (bool first = true;; first = false) {
+    for (;;) {
         const FT_STATUS status = FT_GetQueueStatus(handle, &queued);
         if (status != FT_OK) {
             qCritical("Cannot get queue status, disconnecting");
@@ -264,11 +264,7 @@ FT_STATUS rv8_worker::wait_then_read(QByteArray& data, unsigned long exp_bytes)
         }
         if (queued >= exp_bytes || waited.elapsed() >= reply_wait_ms)
             break;
-        QElapsedTimer slept;
-        slept.start();
-        QThread::msleep(sleep_ms);
-        if (first && slept.elapsed() >= 4)
-            sleep_ms = 1; // a coarse system timer: ask for less, get a tick
+        QThread::msleep(1);
     }
     if (queued < exp_bytes) {
         qWarning("Timed out waiting for FW to respond: exp_bytes=%lu, bytes available=%lu", exp_bytes, queued);

@@ -69,32 +69,48 @@ FT_STATUS d2xx_registry::get_device_info_list(FT_DEVICE_LIST_INFO_NODE* dest, DW
     return FT_OK;
 }
 
+// Matched as listed: the device list holds at most 15 bytes of a serial or 63 of a description.
+static bool matches(const d2xx_device_info& info, const QByteArray& key, DWORD flags)
+{
+    return key == (flags == FT_OPEN_BY_DESCRIPTION ? info.description.toUtf8().left(63)
+                                                   : info.serial_number.toUtf8().left(15));
+}
+
 FT_STATUS d2xx_registry::open_ex(const void* arg, DWORD flags, FT_HANDLE* handle)
 {
     if (!arg || !handle)
         return FT_INVALID_PARAMETER;
     *handle = nullptr;
-    // Matched as listed: the device list holds at most 15 bytes of a serial or 63 of a description.
     const QByteArray key(static_cast<const char*>(arg));
     QMutexLocker lock(&mutex);
-    for (d2xx_provider* provider : providers) {
-        for (const d2xx_device_info& info : provider->devices()) {
-            const QByteArray candidate = flags == FT_OPEN_BY_DESCRIPTION ? info.description.toUtf8().left(63)
-                                                                         : info.serial_number.toUtf8().left(15);
-            if (candidate != key)
-                continue;
-            FT_STATUS status = FT_OK;
-            std::unique_ptr<d2xx_port> opened = provider->open(info.serial_number, &status);
-            if (!opened)
-                return status == FT_OK ? FT_DEVICE_NOT_OPENED : status;
-            FT_HANDLE h = reinterpret_cast<FT_HANDLE>(next_handle);
-            next_handle += 0x10;
-            ports[h] = std::move(opened);
-            *handle = h;
-            return FT_OK;
+    // The list just made is tried first: listing the providers again means another scan of the
+    // machine's serial ports. A device gone from where it was listed is looked for afresh.
+    for (const listed_device& device : listed)
+        if (matches(device.info, key, flags)) {
+            const FT_STATUS status = open_listed(device.provider, device.info, handle);
+            if (status != FT_DEVICE_NOT_FOUND)
+                return status;
+            break;
         }
-    }
+    for (d2xx_provider* provider : providers)
+        for (const d2xx_device_info& info : provider->devices())
+            if (matches(info, key, flags))
+                return open_listed(provider, info, handle);
     return FT_DEVICE_NOT_FOUND;
+}
+
+// Caller holds the lock.
+FT_STATUS d2xx_registry::open_listed(d2xx_provider* provider, const d2xx_device_info& info, FT_HANDLE* handle)
+{
+    FT_STATUS status = FT_OK;
+    std::unique_ptr<d2xx_port> opened = provider->open(info.serial_number, &status);
+    if (!opened)
+        return status == FT_OK ? FT_DEVICE_NOT_OPENED : status;
+    FT_HANDLE h = reinterpret_cast<FT_HANDLE>(next_handle);
+    next_handle += 0x10;
+    ports[h] = std::move(opened);
+    *handle = h;
+    return FT_OK;
 }
 
 FT_STATUS d2xx_registry::close(FT_HANDLE handle)

@@ -30,6 +30,8 @@ private:
         d2xx_device_info info;
     };
 
+    FT_STATUS open_listed(d2xx_provider* provider, const d2xx_device_info& info, FT_HANDLE* handle);
+
     QMutex mutex;
     QVector<d2xx_provider*> providers;
     QVector<listed_device> listed;

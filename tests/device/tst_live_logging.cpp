@@ -95,6 +95,23 @@ private slots:
         rig.poll();
         QTEST(rig.stored(), "stored"); // the rest purged
     }
+
+    // Records still on their way when the stream goes off land before the write's purge, never
+    // after it where they would pass for its reply: one frame each way, no retry.
+    void a_write_after_a_stop_takes_no_late_record_for_its_reply()
+    {
+        worker_rig rig(1); // a record a millisecond: some are always in transit
+        rig.start_logging();
+        rig.queue_records(40);
+        QSignalSpy wrote(rig.worker.get(), &rv8_worker::wrote_data);
+        rig.worker->add_field_to_var(quint32(0x0123), int_pump_prime_delay);
+        log_capture log;
+        rig.worker->start_write();
+        QCOMPARE(firsts<FT_STATUS>(wrote), QList<FT_STATUS>{FT_OK});
+        QVERIFY2(log.texts(QtWarningMsg).isEmpty(), qPrintable(log.texts(QtWarningMsg).join(" | ")));
+        QCOMPARE(rig.device->writes(), (QList<QByteArray>{live_off, QByteArray::fromHex("C3070003012322C7"), live_on}));
+        QVERIFY(rig.worker->is_logging());
+    }
 };
 
 QTEST_GUILESS_MAIN(tst_live_logging)
