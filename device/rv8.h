@@ -40,7 +40,7 @@ public:
     FT_STATUS program_fw(QString fw_location);
     FT_STATUS write_fw_line(QByteArray line);
 
-    bool is_open() const { return !serial_number.isEmpty(); }
+    bool is_open() const override { return !serial_number.isEmpty(); }
     QString get_serial_number() const { return serial_number; }
     quint16 get_fw_version() const { return fw_version; }
     rv8_variant get_variant() const { return variant; }
@@ -55,6 +55,9 @@ public:
 signals:
     void opened(QString serial_number, quint16 fw_version, rv8_variant variant);
     void closed();
+    // The write_group values of the last write in send order, just before its wrote_data:
+    // acknowledged, and not (failed, or left untried after a time-out or a lost link).
+    void write_outcome(QList<int> written, QList<int> not_written);
     void wrote_data(FT_STATUS status);
     void read_data(FT_STATUS status, QList<QByteArray> tables, QList<quint32> ints, QList<adc_trim> trims);
     // A failed open carries the reason as its one warning.

@@ -53,7 +53,9 @@ void rv8_worker::start_write()
         return;
     qDebug("Start write");
     const bool was_logging = pause_logging();
-    emit wrote_data(vars->vars_to_rv8());
+    const FT_STATUS status = vars->vars_to_rv8();
+    emit write_outcome(vars->last_written(), vars->last_not_written());
+    emit wrote_data(status);
     resume_logging(was_logging);
 }
 

@@ -31,6 +31,9 @@ public:
     virtual ~rv8_link() = default;
     // Sends a complete command frame; on success ret holds exactly exp_len reply data bytes.
     virtual FT_STATUS get_param(QByteArray& msg, QByteArray& ret, unsigned long exp_len) = 0;
-    // Builds a frame of this type around the payload, sends it and waits for the acknowledgement.
+    // Builds a frame of this type around the payload, sends it and waits for the acknowledgement;
+    // FT_OTHER_ERROR when none came in time.
     virtual FT_STATUS set_param(rv8_msg_type type, QByteArray& payload) = 0;
+    // False once a failed exchange has closed the link.
+    virtual bool is_open() const = 0;
 };

@@ -10,8 +10,6 @@
 #include <QSet>
 #include <QString>
 
-#include <initializer_list>
-
 class QSettings;
 
 class rv8_vars {
@@ -26,8 +24,13 @@ public:
 
     // Reads everything the unit holds; the first failing status, or FT_OK.
     FT_STATUS rv8_to_vars();
-    // Sends the pending entries and empties the pending sets; the OR of every message's status.
+    // Sends the pending groups in write_group order. A group the unit acknowledges leaves the
+    // pending sets; one it does not stays. After a time-out or a lost link nothing more is tried,
+    // since a silent unit would cost a time-out per group. Returns the first failing status, or FT_OK.
     FT_STATUS vars_to_rv8();
+    // The last vars_to_rv8's groups in send order: acknowledged, and not (failed or never tried).
+    const QList<int>& last_written() const { return written_groups; }
+    const QList<int>& last_not_written() const { return unwritten_groups; }
 
     // Writes the pending entries as the file's whole content; the pending sets stay as they are.
     // The file is replaced only once the new one is complete; on failure *reason says why.
@@ -45,11 +48,12 @@ private:
     FT_STATUS read_io_modes(QByteArray& reply);
     FT_STATUS read_map_cal(QByteArray& reply);
     FT_STATUS read_table(table_index i, QByteArray& reply);
-    FT_STATUS write_tables();
-    FT_STATUS write_ints(QByteArray& payload);
-    FT_STATUS write_int(int_index i, QByteArray& payload);
-    void write_trims();
-    bool all_pending(std::initializer_list<int_index> members) const;
+    void drop_unsendable();
+    bool group_pending(int g) const;
+    bool group_complete(int g);
+    void settle_group(int g);
+    FT_STATUS write_one(int g, QByteArray& payload);
+    FT_STATUS send_group(int g, QByteArray& payload);
     QByteArray settings_text(QString* why) const;
     bool draft_complete(const QByteArray& text, const QString& copy) const;
     void tables_from_file(QSettings& file, QList<QString>& warnings);
@@ -64,4 +68,6 @@ private:
     QSet<table_index> tables_set;
     QSet<int_index> ints_set;
     QSet<adc_trim_index> trims_set;
+    QList<int> written_groups;
+    QList<int> unwritten_groups;
 };

@@ -1,6 +1,9 @@
 #include "model/rv8_vars.h"
+#include "model/write_group.h"
 
 #include <QDebug>
+
+#include <algorithm>
 
 namespace {
 
@@ -187,87 +190,121 @@ FT_STATUS rv8_vars::read_table(table_index i, QByteArray& reply)
 
 FT_STATUS rv8_vars::vars_to_rv8()
 {
-    QByteArray payload;
-    payload.reserve(request_reserve);
+    written_groups.clear();
+    unwritten_groups.clear();
     if (!initialized) {
         qCritical() << "Internal error: vars were not initialized prior to trying to write to the device";
         return FT_OTHER_ERROR;
     }
-    FT_STATUS result = write_tables();
-    result |= write_ints(payload);
-    write_trims();
-    return result;
-}
-
-FT_STATUS rv8_vars::write_tables()
-{
+    drop_unsendable();
+    QByteArray payload;
+    payload.reserve(request_reserve);
     FT_STATUS result = FT_OK;
-    for (table_index i : qAsConst(tables_set)) {
-        qDebug().noquote() << "Set" << table_names[i];
-        if (i > tbl_gpo2) {
-            qWarning().noquote() << "Tables set not implemented for" << table_names[i] << int(i);
+    bool stopped = false;
+    for (int g = 0; g < g_count; ++g) {
+        if (!group_pending(g))
+            continue;
+        if (stopped) {
+            unwritten_groups << g;
             continue;
         }
-        QByteArray payload = tables[i];
-        FT_STATUS status = worker->set_param(rv8_msg_type(msg_set_aux_table + i), payload);
-        if (status != FT_OK)
-            qWarning().noquote() << "Could not set" << table_names[i] << int(i);
-        result |= status;
+        if (!group_complete(g))
+            continue;
+        const FT_STATUS status = write_one(g, payload);
+        if (status == FT_OK)
+            continue;
+        if (result == FT_OK)
+            result = status;
+        // Each further message would wait out its own time-out on a unit that has gone silent.
+        stopped = status == FT_OTHER_ERROR || !worker->is_open();
     }
-    tables_set.clear();
     return result;
 }
 
-FT_STATUS rv8_vars::write_ints(QByteArray& payload)
+FT_STATUS rv8_vars::write_one(int g, QByteArray& payload)
 {
-    FT_STATUS result = FT_OK;
-    for (int_index i : qAsConst(ints_set)) {
-        qDebug().noquote() << "Set" << int_names[i];
-        payload.clear();
-        FT_STATUS status = write_int(i, payload);
-        if (status != FT_OK)
-            qWarning().noquote() << "Could not set" << int_names[i] << int(i);
-        result |= status;
+    qDebug().noquote() << "Set" << group_name(g);
+    payload.clear();
+    const FT_STATUS status = send_group(g, payload);
+    if (status == FT_OK) {
+        settle_group(g);
+        written_groups << g;
+    } else {
+        qWarning().noquote() << "Could not set" << group_name(g);
+        unwritten_groups << g;
     }
-    ints_set.clear();
-    return result;
+    return status;
 }
 
-bool rv8_vars::all_pending(std::initializer_list<int_index> members) const
+// Entries the unit has no message for leave the pending sets with a word where one is due.
+void rv8_vars::drop_unsendable()
 {
-    for (int_index m : members) {
-        if (!ints_set.contains(m))
-            return false;
-    }
-    return true;
+    for (table_index i : tables_set.values())
+        if (i > tbl_gpo2) {
+            qWarning().noquote() << "Tables set not implemented for" << table_names[i] << int(i);
+            tables_set.remove(i);
+        }
+    for (int_index i : ints_set.values())
+        if (group_of(i) < 0) {
+            if (i >= int_boost_step && i <= int_gpi2_state)
+                qWarning().noquote() << "Ints set not implemented for" << int_names[i] << int(i);
+            ints_set.remove(i);
+        }
+    for (adc_trim_index i : qAsConst(trims_set))
+        qWarning().noquote() << "ADC trims set not implemented for" << trim_names[i] << int(i);
+    trims_set.clear();
 }
 
-// Sends the message that int_index i triggers, building its payload into the reserved buffer.
-FT_STATUS rv8_vars::write_int(int_index i, QByteArray& payload)
+bool rv8_vars::group_pending(int g) const
 {
-    switch (i) {
-    case int_rpm_scaler: {
-        quint8 v = quint8(ints[i]);
+    if (g <= g_gpo2_table)
+        return tables_set.contains(table_index(g));
+    for (int_index m : group_members(g))
+        if (ints_set.contains(m))
+            return true;
+    return false;
+}
+
+// A block goes to the unit whole; one with a member missing is dropped rather than half made up.
+bool rv8_vars::group_complete(int g)
+{
+    const QList<int_index> members = group_members(g);
+    if (std::all_of(members.begin(), members.end(), [this](int_index m) { return ints_set.contains(m); }))
+        return true;
+    const char* what = g == g_io_modes ? "IO modes" : g == g_base_map_cal ? "base MAP cal" : "active MAP cal";
+    qCritical().noquote() << "Do not have all the values needed when setting the" << what;
+    settle_group(g);
+    return false;
+}
+
+void rv8_vars::settle_group(int g)
+{
+    if (g <= g_gpo2_table)
+        tables_set.remove(table_index(g));
+    for (int_index m : group_members(g))
+        ints_set.remove(m);
+}
+
+// Sends group g's message, building its payload into the reserved buffer.
+FT_STATUS rv8_vars::send_group(int g, QByteArray& payload)
+{
+    switch (g) {
+    case g_rpm_scaler: {
+        quint8 v = quint8(ints[int_rpm_scaler]);
         put8(payload, 0xAA);
         put8(payload, v);
         put8(payload, v ^ 0xAA);
         put16(payload, 0);
         return worker->set_param(msg_set_rpm_scaler, payload);
     }
-    case int_pump_prime_delay: {
-        quint8 hi = quint8(ints[i] >> 8), lo = quint8(ints[i]);
+    case g_pump_prime: {
+        quint8 hi = quint8(ints[int_pump_prime_delay] >> 8), lo = quint8(ints[int_pump_prime_delay]);
         put8(payload, hi);
         put8(payload, lo);
         put8(payload, hi ^ lo);
         return worker->set_param(msg_set_pump_prime_delay, payload);
     }
-    case int_main_mode:
-        if (!all_pending({int_aux_mode, int_gpo1_mode, int_gpo2_mode, int_gpi1_mode, int_gpi1_request,
-                          int_gpi1_act_delay, int_gpi1_deact_delay, int_gpi2_mode, int_gpi2_request,
-                          int_gpi2_act_delay, int_gpi2_deact_delay})) {
-            qCritical() << "Do not have all the values needed when setting the IO modes";
-            return FT_OK;
-        }
+    case g_io_modes:
         for (int_index m : {int_main_mode, int_aux_mode, int_gpo1_mode, int_gpo2_mode, int_gpi1_mode})
             put8(payload, ints[m]);
         put16(payload, ints[int_gpi1_request]);
@@ -276,38 +313,19 @@ FT_STATUS rv8_vars::write_int(int_index i, QByteArray& payload)
         for (int_index m : {int_gpi1_act_delay, int_gpi1_deact_delay, int_gpi2_act_delay, int_gpi2_deact_delay})
             put16(payload, ints[m]);
         return worker->set_param(msg_set_io_modes, payload);
-    case int_base_atm:
-        if (!all_pending({int_base_slope, int_base_intercept})) {
-            qCritical() << "Do not have all the values needed when setting the base MAP cal";
-            return FT_OK;
-        }
+    case g_base_map_cal:
         put32(payload, ints[int_base_slope]);
         put32(payload, ints[int_base_intercept]);
         put16(payload, ints[int_base_atm]);
         return worker->set_param(msg_set_base_map_cal, payload);
-    case int_active_deadband:
-        if (!all_pending({int_active_slope, int_active_intercept, int_active_atm})) {
-            qCritical() << "Do not have all the values needed when setting the active MAP cal";
-            return FT_OK;
-        }
+    case g_active_map_cal:
         put32(payload, ints[int_active_slope]);
         put32(payload, ints[int_active_intercept]);
         put16(payload, ints[int_active_atm]);
         put16(payload, ints[int_active_deadband]);
         return worker->set_param(msg_set_active_map_cal, payload);
     default:
-        if (i >= int_boost_step && i <= int_gpi2_state)
-            qWarning().noquote() << "Ints set not implemented for" << int_names[i] << int(i);
-        // The other members travel with their group's trigger or never go to the unit.
-        return FT_OK;
+        payload = tables[g];
+        return worker->set_param(rv8_msg_type(msg_set_aux_table + g), payload);
     }
-}
-
-void rv8_vars::write_trims()
-{
-    for (adc_trim_index i : qAsConst(trims_set)) {
-        qDebug().noquote() << "Set" << trim_names[i];
-        qWarning().noquote() << "ADC trims set not implemented for" << trim_names[i] << int(i);
-    }
-    trims_set.clear();
 }

@@ -211,7 +211,7 @@ private slots:
             {4, {"stopped, closed", "stopped, closed", "stopped, opened in bootloader", "stopped, opened in bootloader",
                  "stopped, opened in bootloader"}, {false, false, true, true, true}},
             {5, {"read 4", "closed, read 4", "read 4", "read 18", "read 4"}, {true, false, true, true, true}},
-            {6, {"closed, wrote 7", "closed, wrote 7", "wrote 4", "wrote 18", "wrote 4"}, {false, false, true, true, true}},
+            {6, {"closed, wrote 4", "closed, wrote 4", "wrote 4", "wrote 18", "wrote 4"}, {false, false, true, true, true}},
             {7, {"closed, stopped", "closed, stopped", "stopped", "stopped", "stopped"}, {false, false, true, true, true}},
             {8, {live + ", closed, stopped", live + ", closed, stopped", live + ", stopped", live, live + ", stopped"},
              {false, false, true, true, true}},

@@ -1,3 +1,4 @@
+#include "model/write_group.h"
 #include "tests/device/tst_worker_rig.h"
 
 using namespace wire;
@@ -87,6 +88,42 @@ private slots:
                               "Cannot set override for GPO1 duty table"}));
         QCOMPARE(rig.device->writes(), QVector<QByteArray>(5, QByteArray::fromHex("C30400020123E7")).toList());
         QCOMPARE(started.count(), 4);
+    }
+
+    // A unit that falls silent costs one time-out: what follows is not tried and stays pending.
+    void write_all_stops_at_a_silent_unit()
+    {
+        worker_rig rig;
+        rv8_worker* worker = rig.worker.get();
+        QStringList reports; // both signals, in the order they came
+        const auto names = [](const QList<int>& groups) { return group_names(groups).join(", "); };
+        QObject::connect(worker, &rv8_worker::write_outcome, [&](QList<int> written, QList<int> not_written) {
+            reports << names(written) + " | " + names(not_written);
+        });
+        QObject::connect(worker, &rv8_worker::wrote_data, [&](FT_STATUS s) { reports << QString("wrote %1").arg(s); });
+        for (int t = tbl_aux; t <= tbl_gpo2; ++t)
+            worker->add_field_to_var(QByteArray(640, char(t)), table_index(t));
+        for (int i = 0; i < int_last; ++i)
+            if (group_of(int_index(i)) >= 0)
+                worker->add_field_to_var(quint32(1), int_index(i));
+        rig.inject([](sim_unit&, virtual_faults& f) {
+            f.strike_on = QByteArray::fromHex("C30C");
+            f.strike = [](sim_unit* unit, virtual_faults&) { unit->faults().drop_replies = 1000; };
+        });
+        log_capture log;
+        worker->start_write();
+        const QString rest = "GPO1 duty table, GPO2 duty table, RPM scaler, pump prime delay, IO modes, "
+                             "factory MAP calibration, active MAP calibration";
+        QCOMPARE(reports, (QStringList{"AUX duty table, MAIN duty table | " + rest, "wrote 18"}));
+        QCOMPARE(rig.device->writes().size(), 3);
+        QCOMPARE(log.texts(QtWarningMsg).filter("Could not set"), QStringList{"Could not set GPO1 duty table"});
+
+        rig.inject([](sim_unit& unit, virtual_faults&) { unit.faults().drop_replies = 0; });
+        rig.device->clear_writes();
+        reports.clear();
+        worker->start_write();
+        QCOMPARE(reports, (QStringList{rest + " | ", "wrote 0"}));
+        QCOMPARE(rig.device->writes().size(), 7);
     }
 
     void settings_files()
