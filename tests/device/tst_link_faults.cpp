@@ -217,16 +217,17 @@ private slots:
              {false, false, true, true, true}},
             {9, {live + ", sample", live + ", sample", live + ", sample", live + ", sample", live},
              {true, true, true, true, true}},
-            {10, {"stopped, programmed 4 0", "stopped, closed, programmed 4 0", "stopped, programmed 4 0",
-                  "stopped, programmed 4 0", "stopped, programmed 18 0"}, {true, false, true, true, true}},
+            {10, {"stopped, closed, programmed 4 0", "stopped, closed, programmed 4 0", "stopped, programmed 4 0",
+                  "stopped, programmed 4 175", "stopped, programmed 18 0"}, {false, false, true, true, true}},
             {11, {bl + ("closed, programmed 4 0"), bl + ("closed, programmed 4 0"),
                   bl + ("programmed 4 0"), bl + ("programmed 18 0"), bl + ("programmed 4 0")},
              {false, false, true, true, true}},
             {12, {bl + ("closed, programmed 4 0"), bl + ("closed, programmed 4 0"),
                   bl + ("programmed 4 0"), bl + ("programmed 18 0"), bl + ("programmed 4 0")},
              {false, false, true, true, true}},
-            {13, {bl + ("closed, programmed 0 0"), bl + ("closed, programmed 0 0"),
-                  bl + ("programmed 0 0"), bl + ("programmed 0 0"), bl + ("programmed 0 0")},
+            // Programmed only once the new application answers with its version.
+            {13, {bl + ("closed, programmed 4 0"), bl + ("closed, programmed 4 0"),
+                  bl + ("programmed 4 0"), bl + ("programmed 18 0"), bl + ("programmed 18 0")},
              {false, false, true, true, true}},
         };
         for (const auto& row : rows)

@@ -142,7 +142,8 @@ private slots:
         QSignalSpy read(rig.worker.get(), &rv8_worker::read_file);
         rig.worker->file_to_vars_to_field(path);
         rig.worker->file_to_vars_to_field(dir.filePath("none.bnini"));
-        QCOMPARE(firsts<FT_STATUS>(read), QList<FT_STATUS>{FT_OK});
+        QCOMPARE(firsts<FT_STATUS>(read), (QList<FT_STATUS>{FT_OK, FT_OTHER_ERROR}));
+        QCOMPARE(read[1][4].value<QList<QString>>(), QList<QString>{"No such file or directory"});
         const auto ints = read[0][2].value<QList<quint32>>();
         // The connected unit's variant, not the file's.
         QCOMPARE(QList<quint32>({ints[int_gpo2_mode], ints[int_variant]}), QList<quint32>({7, variant_rv8_sx}));
