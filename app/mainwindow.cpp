@@ -141,6 +141,7 @@ void MainWindow::connect_worker()
     connect(worker, &rv8_worker::closed, this, &MainWindow::when_device_closed);
     connect(worker, &rv8_worker::fw_progress, this, &MainWindow::when_fw_progress);
     connect(worker, &rv8_worker::read_data, this, &MainWindow::when_read_data);
+    connect(worker, &rv8_worker::write_outcome, this, &MainWindow::when_write_outcome);
     connect(worker, &rv8_worker::wrote_data, this, &MainWindow::when_wrote_data);
     connect(worker, &rv8_worker::settings_loaded, this, &MainWindow::when_settings_loaded);
     connect(worker, &rv8_worker::read_file, this, &MainWindow::when_read_file);

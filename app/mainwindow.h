@@ -137,6 +137,7 @@ public slots:
     void on_act_save_as_triggered();
     void on_act_open_triggered();
     void when_read_data(FT_STATUS status, QList<QByteArray> tables, QList<quint32> ints, QList<adc_trim> trims);
+    void when_write_outcome(QList<int> written, QList<int> not_written);
     void when_wrote_data(FT_STATUS status);
     void when_read_file(FT_STATUS status, QList<QByteArray> tables, QList<quint32> ints, QList<adc_trim> trims,
                         QList<QString> warnings);
@@ -259,6 +260,7 @@ private:
     void status(const QString& text);
     void save_settings_file(QString name);
     void refuse_opened_file(const QString& name, const QString& reason);
+    void mark_group(int group);
     void set_settings_file_name(const QString& name);
     bool load_cust_an_conv(const QString& path, bool input_a);
     void choose_cust_an_file(bool input_a);
@@ -290,7 +292,10 @@ private:
         QSet<int_index> ints;
         QSet<adc_trim_index> trims;
     } marks_before_open;
-    // What the last Write handed over, marked again should the write fail.
+    // The groups of the last write the unit acknowledged, and those it did not.
+    QList<int> write_acknowledged;
+    QList<int> write_unacknowledged;
+    // What the last Write handed over, marked again should the write fail before any group was tried.
     QSet<table_index> written_tables;
     QSet<int_index> written_ints;
     // The variant the unit (or the file) reported; saved into files as it is.

@@ -6,6 +6,7 @@
 #include "app/prompts.h"
 #include "device/rv8.h"
 #include "model/table_record.h"
+#include "model/write_group.h"
 #include "tables/duty_table.h"
 
 #include <QAction>
@@ -74,29 +75,58 @@ void MainWindow::on_act_write_all_triggered()
     controller->worker->start_write();
 }
 
+void MainWindow::when_write_outcome(QList<int> written, QList<int> not_written)
+{
+    write_acknowledged = written;
+    write_unacknowledged = not_written;
+}
+
 void MainWindow::when_wrote_data(FT_STATUS status)
 {
     // Only a connected unit can be written to; the link may have closed while this one ran.
     ui->act_write->setEnabled(device_connected);
     ui->act_write_all->setEnabled(device_connected);
-    if (status == FT_OK) {
-        written_tables.clear();
-        written_ints.clear();
-        set_changes_pending(!changed_tables.isEmpty() || !changed_ints.isEmpty() || !changed_trims.isEmpty());
+    const QList<int> done = write_acknowledged;
+    const QList<int> left = write_unacknowledged;
+    write_acknowledged.clear();
+    write_unacknowledged.clear();
+    // What the unit did not take is still to be written: the next Write sends it again.
+    for (int g : left)
+        mark_group(g);
+    if (status != FT_OK && left.isEmpty() && done.isEmpty()) {
+        changed_tables.unite(written_tables);
+        changed_ints.unite(written_ints);
+    }
+    written_tables.clear();
+    written_ints.clear();
+    set_changes_pending(!changed_tables.isEmpty() || !changed_ints.isEmpty() || !changed_trims.isEmpty());
+    // Edit Defaults is let go only once the unit holds the factory calibration.
+    if (done.contains(g_base_map_cal)) {
         ui->map_cal_edit_defaults->setChecked(false);
         on_map_cal_edit_defaults_clicked();
-        return;
     }
-    // What was handed over is still to be written: the next Write sends it again.
-    changed_tables.unite(written_tables);
-    changed_ints.unite(written_ints);
-    set_changes_pending(true);
+    if (status == FT_OK)
+        return;
     qWarning("Error writing data to device");
     box_request box;
     box.text = QStringLiteral("Error writing data to device");
     box.informative = QStringLiteral("Could not write data to device, check the log for possible error messages.");
+    if (!left.isEmpty())
+        box.informative += QStringLiteral("\n\nWritten: %1\nNot written, still marked for Write: %2")
+                               .arg(done.isEmpty() ? QStringLiteral("nothing") : group_names(done).join(QStringLiteral(", ")),
+                                    group_names(left).join(QStringLiteral(", ")));
     box.icon = QMessageBox::Critical;
     ask(box);
+}
+
+void MainWindow::mark_group(int group)
+{
+    if (group <= g_gpo2_table) {
+        changed_tables.insert(table_index(group));
+        return;
+    }
+    for (int_index i : group_members(group))
+        changed_ints.insert(i);
 }
 
 void MainWindow::on_act_reset_triggered()

@@ -279,22 +279,30 @@ private slots:
         QCOMPARE(written_types(rig.device), QByteArray("070a0b0c0d0e1517"));
         rig.type("pulses_per_rev", "2");
         rig.table("main_table")->item(15, 0)->setText("40");
-        rig.device->with([](sim_unit* unit, virtual_faults&) {
-            unit->faults().drop_replies = 3;
+        // Silent from the GPO1 table on: the write stops there, names both halves and keeps the rest marked.
+        rig.device->with([](sim_unit*, virtual_faults& driver) {
+            driver.strike_on = QByteArray::fromHex("C30C");
+            driver.strike = [](sim_unit* unit, virtual_faults&) { unit->faults().drop_replies = 100; };
             return 0;
         });
         rig.prompts.answer = [](const box_request&) { return QMessageBox::Ok; };
-        rig.write();
+        rig.write("act_write_all");
+        QCOMPARE(written_types(rig.device), QByteArray("0a0b0c"));
         QCOMPARE(rig.prompts.asked.last().text, QStringLiteral("Error writing data to device"));
+        QCOMPARE(rig.prompts.asked.last().informative,
+                 QStringLiteral("Could not write data to device, check the log for possible error messages.\n\n"
+                                "Written: AUX duty table, MAIN duty table\nNot written, still marked for Write: GPO1 duty "
+                                "table, GPO2 duty table, RPM scaler, pump prime delay, IO modes, active MAP calibration"));
         QCOMPARE(rig.prompts.asked.last().icon, QMessageBox::Critical);
-        QVERIFY(rig.window->has_changes_pending()); // still to be written
+        QVERIFY(rig.window->has_changes_pending());
         rig.device->with([](sim_unit* unit, virtual_faults&) {
             unit->faults().drop_replies = 0;
             return 0;
         });
         rig.write();
-        QCOMPARE(written_types(rig.device), QByteArray("0b0e"));
+        QCOMPARE(written_types(rig.device), QByteArray("070c0d0e1517"));
         QCOMPARE(memory_of(rig.device).rpm_scaler.left(1).toHex(), QByteArray("04"));
+        QCOMPARE(memory_of(rig.device).tables[sim_memory::main].mid(0, 2).toHex(), QByteArray("0199")); // 40 %
     }
 
     void factory_calibration_goes_only_while_edit_defaults_is_held_data()
