@@ -2,6 +2,8 @@
 // The 16 x 16 grid of one output's duty table: axis breakpoints in the headers, duty percent in the
 // cells, the unit's 512-byte cell block, clipboard and script editing, and the live cross-hair.
 
+#include "tables/table_ops.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QTableWidget>
@@ -46,9 +48,25 @@ public:
     // Milliseconds from a monotonic clock; replaceable so the 100 ms gate can be driven by hand.
     void set_clock(std::function<qint64()> clock);
 
+    // Table operations on the selection; false when refused (the status bar says why).
+    bool run_op(table_op op, double amount = 0);
+    // Asks for the amount of scale, add and set first.
+    void ask_and_run(table_op op);
+    // One action per operation, for the context menu and the toolbar above the grid.
+    const QList<QAction*>& op_actions();
+    static QString op_name(table_op op);
+    // Answers the amount questions instead of a dialog (title, label, value, min, max, out); false: cancelled.
+    std::function<bool(const QString&, const QString&, double, double, double, double*)> amount_asker;
+    cell_grid grid() const;
+    // Every cell, row-major from the top, with one many_cells_updated named change.
+    void set_cells(const QVector<int>& cells, const QString& change);
+    // What the last change announced through many_cells_updated was: "Paste", "Smooth", ...
+    QString last_change;
+
     void apply_script(const QString& script);
     // A script still running after this long is stopped and reported like any other script error.
     void set_script_time_limit(int ms) { script_limit_ms = ms; }
+    bool running_script() const { return script_running; }
 
     converter* conv = nullptr;
     QString last_script;
@@ -78,6 +96,12 @@ private:
     // The number of cells clamped to 0 to 100.
     int paste_block(const QStringList& pieces, int rows, int cols);
     void tell_clamped(int cells);
+    // A word for the main window's status bar; nothing for an empty text.
+    void tell(const QString& text);
+    bool op_key(QKeyEvent* event);
+    void clear_cells(const QString& change);
+    bool ask_amount(const QString& title, const QString& label, double value, double min, double max, double* out);
+    QList<QAction*> ops;
     int cross_x_for(double rpm, double col_w) const;
     int cross_y_for(double load, double row_h) const;
     void show_cross(bool show);

@@ -1,6 +1,7 @@
 // Clipboard, delete, keys, context menu and the enabled look of the duty grid.
 
 #include "tables/duty_table.h"
+#include "tables/table_ops.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -9,7 +10,6 @@
 #include <QMenu>
 #include <QRegularExpression>
 #include <QSignalBlocker>
-#include <QStatusTipEvent>
 #include <QtDebug>
 
 #include <algorithm>
@@ -34,22 +34,13 @@ bool is_integer(const QString& piece)
 // written as 100 without a word.
 QString clamped_duty(const QString& piece, int* clamped)
 {
-    const int percent = piece.toInt();
-    const int kept = qBound(0, percent, 100);
-    if (kept != percent)
-        ++*clamped;
-    return QString::number(kept);
+    return QString::number(duty_from(piece.toInt(), clamped));
 }
 }
 
 void duty_table::tell_clamped(int cells)
 {
-    if (cells == 0)
-        return;
-    // Reaches the main window's status bar through the parents, as a status tip does.
-    QStatusTipEvent tip(cells == 1 ? QStringLiteral("1 pasted cell was clamped to 0 to 100 %")
-                                   : QStringLiteral("%1 pasted cells were clamped to 0 to 100 %").arg(cells));
-    QCoreApplication::sendEvent(this, &tip);
+    tell(clamped_message(cells, QStringLiteral("pasted")));
 }
 
 void duty_table::copy()
@@ -69,6 +60,11 @@ void duty_table::copy()
 
 void duty_table::clear()
 {
+    clear_cells(QStringLiteral("Delete in"));
+}
+
+void duty_table::clear_cells(const QString& change)
+{
     if (refuse_while_script_runs())
         return;
     const QModelIndexList cells = selectedIndexes();
@@ -79,6 +75,7 @@ void duty_table::clear()
         for (const QModelIndex& cell : cells)
             set_cell(cell.row(), cell.column(), QStringLiteral("0"));
     }
+    last_change = change;
     emit_all_cells();
 }
 
@@ -87,7 +84,7 @@ void duty_table::cut()
     if (refuse_while_script_runs())
         return;
     copy();
-    clear();
+    clear_cells(QStringLiteral("Cut from"));
 }
 
 void duty_table::paste()
@@ -128,6 +125,7 @@ void duty_table::paste()
     } else {
         tell_clamped(paste_block(pieces, rows, cols));
     }
+    last_change = QStringLiteral("Paste into");
     emit_all_cells();
 }
 
@@ -156,6 +154,8 @@ int duty_table::paste_block(const QStringList& pieces, int rows, int cols)
 
 void duty_table::keyPressEvent(QKeyEvent* event)
 {
+    if (op_key(event))
+        return;
     if (event->matches(QKeySequence::Copy))
         copy();
     else if (event->matches(QKeySequence::Paste))
@@ -175,6 +175,8 @@ void duty_table::contextMenuEvent(QContextMenuEvent* event)
     menu.addAction(QStringLiteral("Copy (ctrl+c)"), this, &duty_table::copy);
     menu.addAction(QStringLiteral("Paste (ctrl+v)"), this, &duty_table::paste);
     menu.addAction(QStringLiteral("Delete (del)"), this, &duty_table::clear);
+    menu.addSeparator();
+    menu.addActions(op_actions());
     menu.addSeparator();
     menu.addAction(QStringLiteral("Scripts"), this, &duty_table::script);
     menu.exec(event->globalPos());

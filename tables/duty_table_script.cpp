@@ -76,10 +76,17 @@ bool duty_table::refuse_while_script_runs(bool any_table)
 {
     if (!script_running && !(any_table && scripts_running > 0))
         return false;
-    // Reaches the main window's status bar through the parents, as a status tip does.
-    QStatusTipEvent tip(QStringLiteral("A cell script is still running; wait for it to finish"));
-    QCoreApplication::sendEvent(this, &tip);
+    tell(QStringLiteral("A cell script is still running; wait for it to finish"));
     return true;
+}
+
+void duty_table::tell(const QString& text)
+{
+    if (text.isEmpty())
+        return;
+    // Reaches the main window's status bar through the parents, as a status tip does.
+    QStatusTipEvent tip(text);
+    QCoreApplication::sendEvent(this, &tip);
 }
 
 void duty_table::apply_held_changes()
@@ -121,8 +128,10 @@ void duty_table::apply_script(const QString& script)
     script_running = false;
     // Cells a failing script rewrote before it failed keep their values, so they are announced too:
     // the surface and the window's change tracking must not miss them.
-    if (rewritten > 0)
+    if (rewritten > 0) {
+        last_change = QStringLiteral("Script on");
         emit_all_cells();
+    }
     apply_held_changes();
 }
 

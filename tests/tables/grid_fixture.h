@@ -4,8 +4,21 @@
 #include "tables/duty_table.h"
 
 #include <QSignalSpy>
+#include <QStatusTipEvent>
 
 #include <memory>
+
+// Notes the status tips a widget sends towards the window's status bar.
+struct status_tips : QObject {
+    QStringList& tips;
+    explicit status_tips(QStringList& tips) : tips(tips) {}
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::StatusTip)
+            tips << static_cast<QStatusTipEvent*>(event)->tip();
+        return false;
+    }
+};
 
 class grid_test : public QObject {
 protected:

@@ -7,6 +7,8 @@
 #include <QClipboard>
 #include <QtTest>
 
+#include <cmath>
+
 class tst_duty_edit : public grid_test {
     Q_OBJECT
     void paste(const QString& text, int row = -1, int column = -1)
@@ -88,9 +90,9 @@ private slots:
         // A ragged text whose piece count still divides evenly is laid out row by row.
         paste("7\t8\t9\n10\n11\t12\n", 0, 0);
         QCOMPARE(block(0, 0, 2, 2), QString("7 8 2|9 10 3|11 12 4"));
-        // Trailing empty pieces are dropped; values are stored unchecked.
+        // Trailing empty pieces are dropped; values are held within 0 to 100 where they land.
         paste("250\t-3\r\n\n", 8, 0);
-        QCOMPARE(block(8, 0, 9, 1), QString("250 9|-3 10"));
+        QCOMPARE(block(8, 0, 9, 1), QString("100 9|0 10"));
         paste("1\t2\t3\t4\n5\t6\t7\t8\n9\t10\t11\t12\n13\t14\t15\t16\n", 14, 14);
         QCOMPARE(block(13, 13, 15, 15), QString("26 27 28|27 1 2|28 5 6"));
         QCOMPARE(updates->count(), 4);
@@ -115,6 +117,74 @@ private slots:
     }
 
     // Past 100 is never acceptable, so the view does not commit it.
+    // Each operation on a known block: the cells it gives (rounded half away from zero, held within
+    // 0 to 100) and what the status bar is told. Keys reach the grid as a user presses them.
+    void operations_on_the_selection_data()
+    {
+        QTest::addColumn<QString>("setup"); // "row,col=value;..." over cells holding row + column
+        QTest::addColumn<QRect>("selected"); // x: column, y: row
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<double>("amount"); // typed into the amount question
+        QTest::addColumn<QString>("result");
+        QTest::addColumn<QString>("tip");
+        QTest::newRow("H across a row") << "2,0=0;2,4=9" << QRect(0, 2, 5, 1) << int(Qt::Key_H) << 0 << 0.0 << "0 2 5 7 9" << "";
+        QTest::newRow("V down a column") << "0,3=100;3,3=0" << QRect(3, 0, 1, 4) << int(Qt::Key_V) << 0 << 0.0 << "100|67|33|0" << "";
+        QTest::newRow("S: inner cells only") << "1,1=50" << QRect(0, 0, 3, 3) << int(Qt::Key_S) << 0 << 0.0 << "0 1 2|1 14 3|2 3 4" << "";
+        QTest::newRow("* by 150 %") << "" << QRect(14, 0, 2, 1) << int(Qt::Key_Asterisk) << 0 << 150.0 << "21 23" << "";
+        QTest::newRow("+ adds 1") << "" << QRect(0, 0, 2, 1) << int(Qt::Key_Plus) << 0 << 0.0 << "1 2" << "";
+        QTest::newRow("Shift - takes 5, held at 0") << "" << QRect(0, 0, 2, 1) << int(Qt::Key_Minus) << int(Qt::ShiftModifier)
+                                                  << 0.0 << "0 0" << "2 cells were clamped to 0 to 100 %";
+        QTest::newRow("= sets") << "" << QRect(5, 5, 2, 2) << int(Qt::Key_Equal) << 0 << 55.0 << "55 55|55 55" << "";
+        QTest::newRow("H needs two columns") << "" << QRect(0, 0, 1, 4) << int(Qt::Key_H) << 0 << 0.0 << "0|1|2|3"
+                                             << "Interpolating across needs a rectangle at least 2 cells wide";
+        QTest::newRow("S needs 3 x 3") << "" << QRect(0, 0, 2, 5) << int(Qt::Key_S) << 0 << 0.0 << "0 1|1 2|2 3|3 4|4 5"
+                                       << "Smoothing needs a rectangle of at least 3 x 3 cells; its edges are kept";
+    }
+    void operations_on_the_selection()
+    {
+        QFETCH(QString, setup);
+        QFETCH(QRect, selected);
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(double, amount);
+        QFETCH(QString, result);
+        QFETCH(QString, tip);
+        for (const QString& pair : setup.split(';', Qt::SkipEmptyParts))
+            t->item(pair.section(',', 0, 0).toInt(), pair.section(',', 1).section('=', 0, 0).toInt())->setText(pair.section('=', 1));
+        updates->clear();
+        QStringList tips;
+        status_tips catcher(tips);
+        t->installEventFilter(&catcher);
+        t->amount_asker = [amount](const QString&, const QString&, double, double, double, double* out) {
+            *out = amount;
+            return true;
+        };
+        select(selected.top(), selected.left(), selected.bottom(), selected.right());
+        QTest::keyClick(t.get(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QCOMPARE(block(selected.top(), selected.left(), selected.bottom(), selected.right()), result);
+        QCOMPARE(tips.join('|'), tip);
+        QCOMPARE(updates->count(), tip.startsWith("Interpolating") || tip.startsWith("Smoothing") ? 0 : 1);
+    }
+
+    void a_bilinear_fill_follows_the_formula()
+    {
+        const int corners[4] = {10, 40, 20, 70}; // top left, top right, bottom left, bottom right
+        t->item(0, 0)->setText("10");
+        t->item(0, 15)->setText("40");
+        t->item(15, 0)->setText("20");
+        t->item(15, 15)->setText("70");
+        t->selectAll();
+        QVERIFY(t->run_op(table_op::interpolate_both));
+        for (int r = 0; r < 16; ++r)
+            for (int c = 0; c < 16; ++c) {
+                const double top = corners[0] + (corners[1] - corners[0]) * c / 15.0;
+                const double bottom = corners[2] + (corners[3] - corners[2]) * c / 15.0;
+                QCOMPARE(t->item(r, c)->text().toInt(), int(std::round(top + (bottom - top) * r / 15.0)));
+            }
+        QCOMPARE(t->last_change, QStringLiteral("Interpolate both in"));
+    }
+
     void cell_editor()
     {
         QWidget parent;

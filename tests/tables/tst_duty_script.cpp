@@ -31,18 +31,6 @@ struct box_answer : QObject {
     }
 };
 
-// Notes the status tips a widget sends towards the window's status bar.
-struct status_tips : QObject {
-    QStringList& tips;
-    explicit status_tips(QStringList& tips) : tips(tips) {}
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::StatusTip)
-            tips << static_cast<QStatusTipEvent*>(event)->tip();
-        return false;
-    }
-};
-
 QString template_of(const char* button)
 {
     scripts_dialog dialog(nullptr, "x");
@@ -170,13 +158,14 @@ private slots:
             other.apply_script("1;");
             t->from_byteArray(QByteArray(512, char(0)).replace(510, 2, "\x03\xff"));
             t->set_all_cells("30");
+            t->run_op(table_op::smooth);
         });
         t->apply_script("var end = Date.now() + 200; while (Date.now() < end) {} old + abs_col + 1;");
         QCOMPARE(updates->count(), 3);
         QCOMPARE(sent(0).mid(15 * 16, 3), (QVector<double>{11, 12, 10})); // the script's, on row 0
         QCOMPARE(sent(1).mid(254), (QVector<double>{0, 100}));             // the read, then the fill
         QCOMPARE(sent(2), QVector<double>(256, 30));
-        QCOMPARE(tips, QVector<QString>(5, "A cell script is still running; wait for it to finish").toList());
+        QCOMPARE(tips, QVector<QString>(6, "A cell script is still running; wait for it to finish").toList());
         QCOMPARE(other.item(0, 0)->text() + QApplication::clipboard()->text(), QString("077\n"));
         // Afterwards everything is let through again.
         t->paste();
