@@ -24,6 +24,7 @@ class QToolBar;
 class QWidget;
 class VerticalLabel;
 class duty_table;
+class table_op_bar;
 class log_graph;
 class table_graph;
 
@@ -32,6 +33,7 @@ struct output_form {
     const output_desc* desc = nullptr;
     QWidget* tab = nullptr;
     duty_table* table = nullptr;
+    table_op_bar* ops = nullptr;
     table_graph* graph = nullptr;
     VerticalLabel* vert_axis_label = nullptr;
     QComboBox* control = nullptr;

@@ -7,6 +7,7 @@
 #include "app/vertical_label.h"
 #include "graphs/table_graph.h"
 #include "tables/duty_table.h"
+#include "tables/table_op_bar.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -68,10 +69,12 @@ QWidget* main_form::build_output_tab(output_form& o)
     style_table(o.table);
     QLabel* rpm_caption = new QLabel(QStringLiteral("Engine RPM"), tab);
     rpm_caption->setAlignment(Qt::AlignCenter);
-    grid_area->addWidget(o.vert_axis_label, 0, 0);
-    grid_area->addWidget(o.table, 0, 1);
-    grid_area->addWidget(rpm_caption, 1, 1);
-    grid_area->setRowStretch(2, 1);
+    o.ops = new table_op_bar(o.table, tab);
+    grid_area->addWidget(o.ops, 0, 1);
+    grid_area->addWidget(o.vert_axis_label, 1, 0);
+    grid_area->addWidget(o.table, 1, 1);
+    grid_area->addWidget(rpm_caption, 2, 1);
+    grid_area->setRowStretch(3, 1);
     grid_area->setColumnStretch(2, 1);
     row->addLayout(grid_area, 1);
 

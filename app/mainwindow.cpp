@@ -71,6 +71,7 @@ MainWindow::MainWindow(QWidget* parent)
     connect_live_view();
     connect_tables_and_graphs();
     connect_form_checks();
+    connect_history();
     create_status_widgets();
     set_fields_to_defaults();
     init_tables();
@@ -78,6 +79,7 @@ MainWindow::MainWindow(QWidget* parent)
     add_chart_curves();
     register_ftdi_event();
     updating_fields = false;
+    history->rebase();
 
     fw_status_dialog = new fw_program_status(this);
     connect(controller->worker, &rv8_worker::fw_progress, fw_status_dialog, &fw_program_status::program_progress);
@@ -119,6 +121,18 @@ void MainWindow::set_prompts(prompts* replacement)
 QMessageBox::StandardButton MainWindow::ask(const box_request& request)
 {
     return prompter->ask(request);
+}
+
+bool MainWindow::ask_number(const QString& title, const QString& label, double value, double min, double max, double* out)
+{
+    number_request request;
+    request.title = title;
+    request.label = label;
+    request.value = value;
+    request.min = min;
+    request.max = max;
+    request.parent = this;
+    return prompter->number(request, out);
 }
 
 QString MainWindow::choose_file(file_request::kind_t kind, const QString& caption, const QString& start,

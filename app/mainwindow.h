@@ -4,6 +4,7 @@
 // mainwindow_connection.cpp (connection lifecycle), mainwindow_fields.cpp (defaults and table
 // axes), mainwindow_live.cpp (live read-outs).
 
+#include "app/form_history.h"
 #include "app/prompts.h"
 #include "device/d2xx/ftd2xx.h"
 #include "live/rv8_frame.h"
@@ -38,7 +39,7 @@ struct box_request;
 struct main_form;
 struct output_form;
 
-class MainWindow : public QMainWindow {
+class MainWindow : public QMainWindow, private form_access {
     Q_OBJECT
 public:
     explicit MainWindow(QWidget* parent = nullptr);
@@ -239,7 +240,7 @@ private:
     void set_changes_pending(bool pending);
     // Settings form
     void add_all_to_set(bool with_factory_calibration);
-    void hand_over_changes();
+    void hand_over_changes(bool for_write);
     quint32 field_to_int(int_index i);
     void int_to_field(int_index i, quint32 value);
     bool ask_calibration(const QList<quint32>& ints, bool factory);
@@ -271,6 +272,43 @@ private:
     QString choose_file(file_request::kind_t kind, const QString& caption, const QString& start,
                         const QString& filter = QString(), const QString& default_suffix = QString());
     void write_fatal_now(const QString& formatted);
+    bool ask_number(const QString& title, const QString& label, double value, double min, double max, double* out);
+
+    // Undo and redo
+    struct history_field {
+        QWidget* widget;
+        QString caption;
+        QList<int> groups; // write groups a change of it touches
+        int threshold_of;  // a load threshold: the output whose source gives its unit; else -1
+        bool boost;        // kept as counts, so that a change of display unit is no edit
+    };
+    void build_history_fields();
+    void connect_history();
+    void step_history(bool forward);
+    form_state read_form() const override;
+    void apply_form(const form_delta& delta, bool after) override;
+    void apply_cells(const form_delta& delta, bool after, QSet<int>* touched);
+    void calibrate_converter();
+    void mark_against_unit(const QSet<int>& groups);
+    void remember_unit_image();
+    void remember_written(const QList<int>& groups);
+    void request_step(const QString& name = QString());
+    void record_step();
+    QString step_name(const form_delta& delta) const;
+    void copy_table(const output_form& from, const output_form& to, bool with_axis);
+    std::vector<history_field> history_fields;
+    std::unique_ptr<form_history> history;
+    QAction* act_undo = nullptr;
+    QAction* act_redo = nullptr;
+    bool step_requested = false;
+    QString next_step_name;
+    // What the unit holds as far as the window knows (from a Read or acknowledged writes), in the
+    // form's terms: by table_index and int_index.
+    QHash<int, QByteArray> unit_tables;
+    QHash<int, quint32> unit_ints;
+    // What the Write under way handed over, by the same keys.
+    QHash<int, QByteArray> sent_tables;
+    QHash<int, quint32> sent_ints;
     static quint32 pack_version(const QString& version);
     QString title_base() const;
 

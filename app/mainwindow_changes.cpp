@@ -24,6 +24,7 @@ void MainWindow::add_to_set(table_index i)
     qDebug().noquote() << "Adding" << table_names.value(i);
     changed_tables.insert(i);
     set_changes_pending(true);
+    request_step();
 }
 
 void MainWindow::add_to_set(int_index i)
@@ -33,6 +34,7 @@ void MainWindow::add_to_set(int_index i)
     qDebug().noquote() << "Adding" << int_names.value(i);
     changed_ints.insert(i);
     set_changes_pending(true);
+    request_step();
 }
 
 void MainWindow::add_to_set(adc_trim_index i)

@@ -51,6 +51,7 @@ void MainWindow::connect_form_checks()
             output_field_changed(*p);
         });
         connect(o.table, &QTableWidget::cellChanged, this, [this, p](int row, int column) {
+            p->table->last_change.clear(); // typed
             add_to_set(p->desc->index);
             p->graph->set_value(p->table->item(row, column)->text().toDouble(), column, row);
         });
@@ -379,6 +380,8 @@ void MainWindow::on_boost_select_currentIndexChanged(int index)
         if (!breakpoints.isEmpty())
             ui->out[p].table->set_vert_axis_values(breakpoints);
     }
+    if (history)
+        history->rebase();
 }
 
 void MainWindow::when_act_intercept_recalc(double act_intercept)

@@ -48,6 +48,9 @@ void MainWindow::when_device_opened(QString serial_number, quint16 version, rv8_
     // bootloader cannot tell it.
     if (version != 0)
         unit_variant = variant;
+    // Another unit, or the same one changed elsewhere: what it holds is known again after a Read.
+    unit_tables.clear();
+    unit_ints.clear();
     set_led(led_label, green_led);
     set_connection_status(version, variant);
 

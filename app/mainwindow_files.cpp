@@ -50,6 +50,8 @@ void MainWindow::when_read_data(FT_STATUS status, QList<QByteArray> tables, QLis
     }
     vars_to_fields(tables, ints, trims);
     clear_change_sets();
+    remember_unit_image();
+    history->record(QStringLiteral("Read from unit"));
 }
 
 void MainWindow::on_act_write_triggered()
@@ -100,6 +102,7 @@ void MainWindow::when_wrote_data(FT_STATUS status)
     written_tables.clear();
     written_ints.clear();
     set_changes_pending(!changed_tables.isEmpty() || !changed_ints.isEmpty() || !changed_trims.isEmpty());
+    remember_written(done);
     // Edit Defaults is let go only once the unit holds the factory calibration.
     if (done.contains(g_base_map_cal)) {
         ui->map_cal_edit_defaults->setChecked(false);
@@ -264,4 +267,6 @@ void MainWindow::when_read_file(FT_STATUS status, QList<QByteArray> tables, QLis
         ask(box);
     }
     vars_to_fields(tables, ints, trims);
+    history->record(opened.isEmpty() ? QStringLiteral("Open the settings of a log")
+                                     : QStringLiteral("Open %1").arg(QFileInfo(opened).fileName()));
 }

@@ -116,6 +116,7 @@ void MainWindow::when_map_cal_data_ready(QList<quint16> values)
         ui->active_atm->setValue(atmosphere);
     }
     qDebug() << "New atmospheric pressure calculated:" << atmosphere;
+    next_step_name = QStringLiteral("MAP calibration");
     ui->map_cal_calibrate->setChecked(false);
     mark_active_calibration();
 }
@@ -161,6 +162,7 @@ void MainWindow::on_base_atm_valueChanged(double value)
 
 void MainWindow::on_map_cal_default_clicked()
 {
+    next_step_name = QStringLiteral("Set to Defaults");
     ui->active_slope->setValue(ui->base_slope->value());
     ui->active_intercept->setValue(ui->base_intercept->value());
     ui->active_atm->setValue(ui->base_atm->value());

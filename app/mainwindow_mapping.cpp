@@ -386,14 +386,20 @@ void MainWindow::fields_to_vars()
 {
     written_tables = changed_tables;
     written_ints = changed_ints;
-    hand_over_changes();
+    sent_tables.clear();
+    sent_ints.clear();
+    hand_over_changes(true);
 }
 
-void MainWindow::hand_over_changes()
+void MainWindow::hand_over_changes(bool for_write)
 {
     rv8_worker* worker = controller->worker;
-    for (table_index t : qAsConst(changed_tables))
-        worker->add_field_to_var(gui_to_byteArray(t), t);
+    for (table_index t : qAsConst(changed_tables)) {
+        const QByteArray bytes = gui_to_byteArray(t);
+        worker->add_field_to_var(bytes, t);
+        if (for_write)
+            sent_tables[t] = bytes;
+    }
     changed_tables.clear();
     for (int_index i : qAsConst(changed_ints)) {
         if (i == int_gpi1_state || i == int_gpi2_state)
@@ -402,6 +408,8 @@ void MainWindow::hand_over_changes()
         if (i == int_base_slope || i == int_base_intercept || i == int_base_atm)
             qWarning().noquote() << "Writing" << QString::fromLatin1(field_of(i)) << "to" << value;
         worker->add_field_to_var(value, i);
+        if (for_write)
+            sent_ints[i] = value;
     }
     changed_ints.clear();
     changed_trims.clear();
@@ -417,7 +425,7 @@ void MainWindow::all_fields_to_vars()
     controller->worker->remove_all_sets();
     add_all_to_set(true);
     // Not fields_to_vars: a Write still running must keep what it sent, to mark it again should it fail.
-    hand_over_changes();
+    hand_over_changes(false);
 }
 
 void MainWindow::end_file_snapshot()

@@ -1,6 +1,7 @@
 #include "app/prompts.h"
 
 #include <QFileDialog>
+#include <QInputDialog>
 
 QMessageBox::StandardButton prompts::ask(const box_request& request)
 {
@@ -11,6 +12,14 @@ QMessageBox::StandardButton prompts::ask(const box_request& request)
     box.setStandardButtons(request.buttons);
     box.setDefaultButton(request.default_button);
     return QMessageBox::StandardButton(box.exec());
+}
+
+bool prompts::number(const number_request& request, double* value)
+{
+    bool ok = false;
+    *value = QInputDialog::getDouble(request.parent, request.title, request.label, request.value, request.min, request.max,
+                                     request.decimals, &ok);
+    return ok;
 }
 
 QString prompts::choose(const file_request& request)

@@ -25,6 +25,14 @@ struct file_request {
     QString default_suffix;
 };
 
+struct number_request {
+    QString title;
+    QString label;
+    double value = 0, min = 0, max = 100;
+    int decimals = 1;
+    QWidget* parent = nullptr;
+};
+
 class prompts {
 public:
     virtual ~prompts() = default;
@@ -32,4 +40,6 @@ public:
     virtual QMessageBox::StandardButton ask(const box_request& request);
     // The chosen path, empty when cancelled.
     virtual QString choose(const file_request& request);
+    // A number typed by the user; false when cancelled.
+    virtual bool number(const number_request& request, double* value);
 };

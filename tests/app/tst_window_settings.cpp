@@ -22,6 +22,7 @@
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QUndoView>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -407,6 +408,60 @@ private slots:
             QCOMPARE(read_all(opened), text);
         else
             QTRY_VERIFY(QFile::exists(made));
+    }
+
+    // One history for the form: undo and redo give back the exact bytes a Write sends, and the
+    // change tracking compares with what the unit holds.
+    void undo_and_redo_keep_the_unit_truth()
+    {
+        form_rig rig;
+        rig.read();
+        QAction* undo = rig.find<QAction>("act_undo");
+        QAction* redo = rig.find<QAction>("act_redo");
+        duty_table* main = rig.table("main_table");
+        const QByteArray unit_main = rig.window->gui_to_byteArray(tbl_main);
+        QApplication::clipboard()->setText("10\t20\n30\t40\n");
+        main->setCurrentCell(0, 0);
+        main->paste();
+        QTRY_COMPARE(undo->text(), QStringLiteral("Undo Paste into MAIN table"));
+        const QByteArray pasted = rig.window->gui_to_byteArray(tbl_main);
+        main->setFocus();
+        QTest::keyClick(main, Qt::Key_Plus); // the pasted block is still selected
+        QTRY_COMPARE(undo->text(), QStringLiteral("Undo Add in MAIN table"));
+        undo->trigger();
+        QCOMPARE(rig.window->gui_to_byteArray(tbl_main), pasted);
+        undo->trigger();
+        QCOMPARE(rig.window->gui_to_byteArray(tbl_main), unit_main);
+        QVERIFY(!rig.window->has_changes_pending()); // back to what the unit holds
+        QCOMPARE(rig.find<QAction>("act_write")->icon().pixmap(16, 16).toImage(), window_rig::led_of("green"));
+        redo->trigger();
+        QCOMPARE(redo->text(), QStringLiteral("Redo Add in MAIN table"));
+        QCOMPARE(main->item(0, 1)->text(), QStringLiteral("20"));
+        rig.write();
+        QCOMPARE(memory_of(rig.device).tables[sim_memory::main].left(608), pasted.left(608));
+
+        // A field written, undone, written again: redoing it differs from the unit once more.
+        rig.type("pulses_per_rev", "2.5");
+        QTRY_COMPARE(undo->text(), QStringLiteral("Undo Pulses per revolution 2.5"));
+        rig.write();
+        undo->trigger();
+        QVERIFY(rig.window->has_changes_pending());
+        rig.write();
+        QCOMPARE(written_types(rig.device), QByteArray("0e"));
+        QVERIFY(!rig.window->has_changes_pending());
+        redo->trigger();
+        QCOMPARE(rig.value("pulses_per_rev"), 2.5);
+        QVERIFY(rig.window->has_changes_pending());
+
+        // A mistaken Open is undone like any step.
+        QTemporaryDir dir;
+        rig.save_as(dir.filePath("a.bnini"));
+        rig.type("pulses_per_rev", "3");
+        rig.open(dir.filePath("a.bnini"));
+        QCOMPARE(undo->text(), QStringLiteral("Undo Open a.bnini"));
+        undo->trigger();
+        QCOMPARE(rig.value("pulses_per_rev"), 3.0);
+        QCOMPARE(rig.find<QUndoView>("undo_view")->stack()->count(), 5); // Read, Paste, pulses 2.5 and 3, Open
     }
 
     void typed_input_is_snapped_with_its_message_data()

@@ -26,6 +26,16 @@ struct scripted_prompts : prompts {
         }
         return answer(request);
     }
+    // Numbers: answered by `type` when a case sets it, else recorded as unexpected.
+    std::function<bool(const number_request&, double*)> type;
+    bool number(const number_request& request, double* value) override
+    {
+        if (!type) {
+            unexpected << request.title;
+            return false;
+        }
+        return type(request, value);
+    }
     // File dialogs: answered by `pick` when a case sets it, else recorded as unexpected.
     std::function<QString(const file_request&)> pick;
     QList<file_request> chosen;
