@@ -147,13 +147,14 @@ void send(command_context& c, const unit_settings& unit, const unit_settings& fi
     const QString point = restore_points::save(c.session.serial(), unit);
     check_interrupt(c, QStringLiteral("nothing was written; the restore point %1 was kept").arg(point));
     const int mark = console::problem_mark();
-    const FT_STATUS status = c.session.write(file, groups);
-    if (status != FT_OK)
-        throw cli_failure{exit_link, QStringLiteral("writing unit %1 failed, status %2%3; the restore point %4 holds the "
-                                                    "settings from before (brennix-cli restore %4)")
+    const unit_session::write_result r = c.session.write(file, groups);
+    auto names = [](const QList<int>& g) { return g.isEmpty() ? QStringLiteral("nothing") : group_names(g).join(QStringLiteral(", ")); };
+    if (r.status != FT_OK)
+        throw cli_failure{exit_link, QStringLiteral("writing unit %1 failed, status %2%3; written: %4; not written: %5; the "
+                                                    "restore point %6 holds the settings from before (brennix-cli restore %6)")
                                          .arg(c.session.serial())
-                                         .arg(status)
-                                         .arg(unit_session::reported_since(mark), point)};
+                                         .arg(r.status)
+                                         .arg(unit_session::reported_since(mark), names(r.written), names(r.not_written), point)};
     console::err(QStringLiteral("wrote %1 message(s) to unit %2; restore point %3").arg(groups.size()).arg(c.session.serial(), point));
 }
 

@@ -133,7 +133,7 @@ int cmd_calibrate_map(command_context& c)
         return exit_ok;
     }
     const QString point = restore_points::save(c.session.serial(), before);
-    const FT_STATUS status = c.session.write(after, {g_active_map_cal});
+    const FT_STATUS status = c.session.write(after, {g_active_map_cal}).status;
     if (status != FT_OK)
         throw cli_failure{exit_link, QStringLiteral("writing the active MAP calibration failed, status %1; the restore point %2 "
                                                     "holds the settings from before")

@@ -162,10 +162,14 @@ unit_settings unit_session::snapshot()
     return s;
 }
 
-FT_STATUS unit_session::write(const unit_settings& settings, const QList<int>& groups)
+unit_session::write_result unit_session::write(const unit_settings& settings, const QList<int>& groups)
 {
-    FT_STATUS status = FT_OTHER_ERROR;
-    const auto c = connect(worker(), &rv8_worker::wrote_data, this, [&](FT_STATUS s) { status = s; });
+    write_result result;
+    const auto outcome = connect(worker(), &rv8_worker::write_outcome, this, [&](QList<int> written, QList<int> not_written) {
+        result.written = written;
+        result.not_written = not_written;
+    });
+    const auto done = connect(worker(), &rv8_worker::wrote_data, this, [&](FT_STATUS s) { result.status = s; });
     worker()->remove_all_sets();
     for (int g : groups) {
         if (g <= tbl_gpo2)
@@ -175,6 +179,7 @@ FT_STATUS unit_session::write(const unit_settings& settings, const QList<int>& g
     }
     worker()->start_write();
     settle();
-    disconnect(c);
-    return status;
+    disconnect(outcome);
+    disconnect(done);
+    return result;
 }

@@ -38,10 +38,17 @@ public:
     unit_settings read();
     // What read() gives, completed as `read` saves it: the file a restore point is.
     unit_settings snapshot();
+    struct write_result {
+        FT_STATUS status = FT_OTHER_ERROR;
+        QList<int> written;     // write_groups the unit took, in send order
+        QList<int> not_written; // failed, or not tried after the link failed
+    };
     // Sends the given write_groups with the values of settings.
-    FT_STATUS write(const unit_settings& settings, const QList<int>& groups);
+    write_result write(const unit_settings& settings, const QList<int>& groups);
     // Returns once the worker has run everything asked of it so far and its answers are delivered.
     void settle();
+    // The virtual unit of --virtual-unit, for a test to make it fail; null without one.
+    std::shared_ptr<virtual_device> hosted_unit() const { return virtual_unit; }
     // What the link reported since mark, as the end of an error line.
     static QString reported_since(int mark);
 

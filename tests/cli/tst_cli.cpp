@@ -1,6 +1,12 @@
 // The brennix-cli program as a workshop runs it: a separate process, against the virtual unit and
 // against rv8-sim on a pseudo-terminal, with its own home folder.
 
+#include "cli/cli_failure.h"
+#include "cli/cli_options.h"
+#include "cli/commands.h"
+#include "cli/interrupt_watch.h"
+#include "cli/restore_points.h"
+#include "cli/unit_session.h"
 #include "model/ids.h"
 #include "model/table_record.h"
 
@@ -256,6 +262,37 @@ private slots:
                  std::make_pair(1, QString("pump prime delay: 10010 ms -> 13000 ms\n"
                                            "GPI1 request: 100 % (stored 1023) -> 100 % (stored 1535)\n"
                                            "MAIN duty table over-current limit: 10.01 A -> 20.02 A\n")));
+    }
+
+    void failed_write_names_what_was_written()
+    {
+        // In this process, so that the virtual unit can be made to garble every answer to the IO modes.
+        const QString file = path("all.bnini");
+        QCOMPARE(run(unit("virtual") + QStringList{"read", file}).code, 0);
+        qputenv("XDG_DATA_HOME", path("in-process").toLocal8Bit());
+        QCoreApplication::setOrganizationName(QStringLiteral("Vantrel"));
+        QCoreApplication::setApplicationName(QStringLiteral("Brennix"));
+        const cli_options options = parse_cli_options({"--virtual-unit", "write", "--all", file});
+        interrupt_watch interrupt;
+        unit_session session(options);
+        session.hosted_unit()->with([](sim_unit*, virtual_faults& f) {
+            f.strike_on = QByteArray("\xC3\x15", 2);
+            f.strike = [](sim_unit* unit, virtual_faults&) { unit->faults().corrupt_headers = 5; };
+        });
+        command_context c{options, session, interrupt};
+        cli_failure failure{exit_ok, QString()};
+        try {
+            cmd_write(c);
+        } catch (const cli_failure& f) {
+            failure = f;
+        }
+        const QString point = restore_points::list(QStringLiteral("RV8V0001")).value(0).path;
+        QCOMPARE(std::make_pair(failure.code, failure.message),
+                 std::make_pair(int(exit_link), QStringLiteral("writing unit RV8V0001 failed, status 4; written: AUX duty table, "
+                                                               "MAIN duty table, GPO1 duty table, GPO2 duty table, RPM scaler, "
+                                                               "pump prime delay; not written: IO modes; the restore point %1 "
+                                                               "holds the settings from before (brennix-cli restore %1)")
+                                                    .arg(point)));
     }
 
     void log_rows_match_records()
