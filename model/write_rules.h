@@ -56,9 +56,9 @@ struct corrected_settings {
     QList<QByteArray> tables;
     QList<quint32> ints;
     QList<write_correction> corrections;
-    // Tables whose axes the window would draw anew from its range fields, one text each:
-    // "GPO2 duty table: load axis 0.0 V to 0.2 V; the window takes analog ranges at least 0.5 V apart".
-    // Nothing in them is changed.
+    // Tables whose axes the window would draw anew from its range fields, one text each: "GPO2 duty
+    // table: load axis 2.0 V to 2.2 V; the window takes analog ranges of 0.0 V to 5.0 V at least 0.5 V
+    // apart and would draw the axis anew". Nothing in them is changed.
     QStringList refusals;
 };
 
