@@ -144,6 +144,7 @@ void MainWindow::connect_history()
     auto* view = new QUndoView(&stack);
     view->setObjectName(QStringLiteral("undo_view"));
     view->setEmptyLabel(QStringLiteral("(as opened)"));
+    view->setMinimumWidth(260);
     auto* dock = new QDockWidget(QStringLiteral("Undo History"), this);
     dock->setObjectName(QStringLiteral("undo_history"));
     dock->setWidget(view);

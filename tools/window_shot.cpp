@@ -1,11 +1,13 @@
 // Renders the main window, connected to a virtual unit with live updates on, one picture per tab,
-// and the firmware progress dialog part way through a transfer.
-// Usage: window_shot <folder>   (writes window-<tab>.png and fw-dialog.png)
+// the MAIN table with a few edits and the undo history, and the firmware progress dialog part way
+// through a transfer.
+// Usage: window_shot <folder>   (writes window-<tab>.png, window-editing.png and fw-dialog.png)
 
 #include "app/app_resources.h"
 #include "app/fw_program_status.h"
 #include "app/mainwindow.h"
 #include "device/d2xx/unit_sources.h"
+#include "tables/duty_table.h"
 
 #include <QAction>
 #include <QApplication>
@@ -58,6 +60,26 @@ int main(int argc, char** argv)
     }
     window.findChild<QAction*>(QStringLiteral("act_logging"))->trigger();
     QTest::qWait(500);
+
+    // Editing: a few steps on the MAIN table, with the undo history open beside it.
+    tabs->setCurrentIndex(1);
+    auto* main = window.findChild<duty_table*>(QStringLiteral("main_table"));
+    const struct { QTableWidgetSelectionRange range; table_op op; double amount; } steps[] = {
+        {{5, 4, 8, 7}, table_op::set, 95},
+        {{3, 2, 10, 9}, table_op::smooth, 0},
+        {{11, 0, 15, 5}, table_op::interpolate_both, 0},
+        {{6, 5, 7, 6}, table_op::add, -5},
+    };
+    for (const auto& step : steps) {
+        main->clearSelection();
+        main->setRangeSelected(step.range, true);
+        main->run_op(step.op, step.amount);
+        QTest::qWait(100);
+    }
+    window.findChild<QAction*>(QStringLiteral("act_undo_history"))->trigger();
+    QTest::qWait(400);
+    window.grab().save(QStringLiteral("%1/window-editing.png").arg(QString::fromLocal8Bit(argv[1])));
+    window.findChild<QAction*>(QStringLiteral("act_undo_history"))->trigger();
 
     fw_program_status* dialog = window.findChild<fw_program_status*>(QStringLiteral("fw_program_status"));
     dialog->reset();
