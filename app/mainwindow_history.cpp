@@ -368,8 +368,14 @@ QString MainWindow::step_name(const form_delta& delta) const
             return change + QLatin1Char(' ') + output_title(o) + QStringLiteral(" table");
         }
     }
-    if (delta.fields.size() == 1 && delta.cells.isEmpty()) {
-        const history_field& f = history_fields[size_t(delta.fields.first().index)];
+    // One field, or one selector with the fields that follow it (a threshold's unit, a mode's pair).
+    QVector<form_delta::field> selectors;
+    for (const form_delta::field& c : delta.fields)
+        if (qobject_cast<QComboBox*>(history_fields[size_t(c.index)].widget))
+            selectors << c;
+    const QVector<form_delta::field>& named = selectors.size() == 1 ? selectors : delta.fields;
+    if (named.size() == 1 && delta.cells.isEmpty()) {
+        const history_field& f = history_fields[size_t(named.first().index)];
         return f.caption + QLatin1Char(' ') + shown_text(f.widget);
     }
     return QStringLiteral("Change %1 settings").arg(delta.fields.size() + (delta.cells.isEmpty() ? 0 : 1));

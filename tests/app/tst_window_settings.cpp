@@ -22,6 +22,7 @@
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QMenu>
 #include <QUndoView>
 
 #include <csignal>
@@ -462,6 +463,21 @@ private slots:
         undo->trigger();
         QCOMPARE(rig.value("pulses_per_rev"), 3.0);
         QCOMPARE(rig.find<QUndoView>("undo_view")->stack()->count(), 5); // Read, Paste, pulses 2.5 and 3, Open
+
+        // A copy to an output on another load axis asks first, and is one step with the axis.
+        QComboBox* gpo1_axis = rig.find<QComboBox>("gpo1_vert_axis");
+        gpo1_axis->setCurrentIndex(1);
+        QTRY_COMPARE(undo->text(), QStringLiteral("Undo GPO1 load axis Analog Input A (0-5V)"));
+        const QVector<int> gpo1 = rig.table("gpo1_table")->grid().cells;
+        rig.prompts.answer = [](const box_request&) { return QMessageBox::Yes; };
+        rig.find<QMenu>("main_table_copy_menu")->actions().at(3)->trigger(); // GPO1 with its load axis
+        QCOMPARE(rig.prompts.asked.last().text, QStringLiteral("Copy the MAIN table to GPO1?"));
+        QCOMPARE(rig.table("gpo1_table")->grid().cells, main->grid().cells);
+        QCOMPARE(gpo1_axis->currentIndex(), 0);
+        QTRY_COMPARE(undo->text(), QStringLiteral("Undo Copy MAIN table to GPO1"));
+        undo->trigger();
+        QCOMPARE(rig.table("gpo1_table")->grid().cells, gpo1);
+        QCOMPARE(gpo1_axis->currentIndex(), 1);
     }
 
     void typed_input_is_snapped_with_its_message_data()
