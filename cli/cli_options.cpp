@@ -137,6 +137,8 @@ cli_options parse_cli_options(const QStringList& arguments)
             o.verbose = true;
         else if (arg == QLatin1String("--help") || arg == QLatin1String("-h"))
             o.help = true;
+        else if (arg == QLatin1String("--version"))
+            o.version = true;
         else if (arg == QLatin1String("--seconds"))
             o.seconds = number_of(arg, value, 0.001);
         else if (arg == QLatin1String("--start-after"))
@@ -146,7 +148,7 @@ cli_options parse_cli_options(const QStringList& arguments)
         if (!global_values.contains(arg))
             used << arg;
     }
-    if (o.help)
+    if (o.help || o.version)
         return o;
     if (o.command.isEmpty())
         usage_error(QStringLiteral("no command given"));
@@ -172,16 +174,24 @@ cli_options parse_cli_options(const QStringList& arguments)
 QString cli_usage()
 {
     QString text = QStringLiteral(
-        "Usage: brennix-cli [--port PATH[,DESCRIPTION[,SERIAL]]]... [--virtual-unit [--virtual-store FILE]\n"
-        "                   [--virtual-unit-fw N] [--virtual-unit-variant sx|s]] [--serial SN] [--json] [--verbose]\n"
-        "                   COMMAND [ARGS]\n\n"
-        "Talks to an RV8 unit without the window. With more than one unit connected, --serial picks one.\n"
-        "--virtual-unit adds the built-in virtual unit; --virtual-store keeps its memory in FILE;\n"
-        "--virtual-unit-fw and --virtual-unit-variant make it answer as another unit would.\n\nCommands:\n");
+        "Usage: brennix-cli [OPTIONS] COMMAND [ARGS]\n\n"
+        "Talks to an RV8 unit without the window: the unit connected by USB, a serial port named with\n"
+        "--port, or the built-in virtual unit. With more than one unit connected, --serial picks one.\n\n"
+        "Options:\n"
+        "  --port PATH[,DESCRIPTION[,SERIAL]]\n"
+        "                             also try this serial port (repeatable)\n"
+        "  --virtual-unit             add the built-in virtual unit (serial RV8V0001)\n"
+        "  --virtual-store FILE       keep the virtual unit's memory in FILE\n"
+        "  --virtual-unit-fw N        its firmware version (decimal or 0x hex, 0 = bootloader)\n"
+        "  --virtual-unit-variant sx|s  its variant\n"
+        "  --serial SN                the unit to use when several are connected\n"
+        "  --json                     print results as JSON\n"
+        "  --verbose                  also print what the link reports\n"
+        "  -h, --help                 this help; COMMAND --help describes one command\n"
+        "  --version                  the version of brennix-cli\n\nCommands:\n");
     for (const command_desc& c : commands())
         text += QStringLiteral("  ") + QString::fromLatin1(c.usage).section(QLatin1Char('\n'), 0, 0) + QLatin1Char('\n');
-    text += QStringLiteral("\nbrennix-cli COMMAND --help describes one command.\n"
-                           "Exit codes: 0 success, 1 a difference or a refused operation, 2 bad usage or a file that\n"
+    text += QStringLiteral("\nExit codes: 0 success, 1 a difference or a refused operation, 2 bad usage or a file that\n"
                            "cannot be read or written, 3 no unit, 4 link or unit error.\n");
     return text;
 }

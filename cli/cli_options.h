@@ -16,6 +16,7 @@ struct cli_options {
     bool json = false;
     bool verbose = false;
     bool help = false;
+    bool version = false;
     QString command;
     QStringList args;
     QSet<QString> flags;      // --all, --dry-run, --force, --list, --write, --factory-cal, --active-cal

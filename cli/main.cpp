@@ -19,6 +19,10 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationVersion(QStringLiteral(BRENNIX_VERSION));
     try {
         const cli_options options = parse_cli_options(app.arguments().mid(1));
+        if (options.version) {
+            console::out(QStringLiteral("brennix-cli %1").arg(QCoreApplication::applicationVersion()));
+            return exit_ok;
+        }
         if (options.help) {
             console::out(options.command.isEmpty() ? cli_usage() : command_usage(options.command));
             return exit_ok;

@@ -72,10 +72,12 @@ int main(int argc, char** argv)
     const int signals_fd = signal_descriptor();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("rv8-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(BRENNIX_VERSION));
 
     QCommandLineParser args;
     args.setApplicationDescription(QStringLiteral("Runs one virtual RV8 unit on a pseudo-terminal and prints its path."));
     args.addHelpOption();
+    args.addVersionOption();
     args.addOptions({
         {QStringLiteral("fw-version"), QStringLiteral("Application firmware version, e.g. 0x0175."), QStringLiteral("version")},
         {QStringLiteral("variant"), QStringLiteral("Hardware variant: sx or s."), QStringLiteral("variant"), QStringLiteral("sx")},
