@@ -5,11 +5,11 @@
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/interrupt_watch.h"
-#include "cli/restore_points.h"
-#include "cli/settings_diff.h"
 #include "cli/unit_session.h"
 
 #include "model/param_units.h"
+#include "model/restore_points.h"
+#include "model/settings_diff.h"
 #include "model/table_record.h"
 #include "model/write_rules.h"
 
@@ -144,17 +144,20 @@ void print_sent_changes(command_context& c, const settings_diff& diff, const QLi
 
 void send(command_context& c, const unit_settings& unit, const unit_settings& file, const QList<int>& groups)
 {
-    const QString point = restore_points::save(c.session.serial(), unit);
+    const QString point = c.session.save_restore_point(unit);
     check_interrupt(c, QStringLiteral("nothing was written; the restore point %1 was kept").arg(point));
     const int mark = console::problem_mark();
     const unit_session::write_result r = c.session.write(file, groups);
+    restore_points::note_write(point, group_names(r.written));
     auto names = [](const QList<int>& g) { return g.isEmpty() ? QStringLiteral("nothing") : group_names(g).join(QStringLiteral(", ")); };
     if (r.status != FT_OK)
-        throw cli_failure{exit_link, QStringLiteral("writing unit %1 failed, status %2%3; written: %4; not written: %5; the "
-                                                    "restore point %6 holds the settings from before (brennix-cli restore %6)")
+        throw cli_failure{exit_link, QStringLiteral("writing unit %1 failed, status %2%3; written: %4; not written: %5%6; the "
+                                                    "restore point %7 holds the settings from before (brennix-cli restore %7)")
                                          .arg(c.session.serial())
                                          .arg(r.status)
-                                         .arg(unit_session::reported_since(mark), names(r.written), names(r.not_written), point)};
+                                         .arg(unit_session::reported_since(mark), names(r.written), names(r.not_written),
+                                              unit_session::read_back_text(r), point)};
+    c.session.check_read_back(r, point);
     console::err(QStringLiteral("wrote %1 message(s) to unit %2; restore point %3").arg(groups.size()).arg(c.session.serial(), point));
 }
 

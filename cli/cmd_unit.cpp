@@ -4,10 +4,10 @@
 #include "cli/cli_options.h"
 #include "cli/commands.h"
 #include "cli/console.h"
-#include "cli/restore_points.h"
 #include "cli/unit_session.h"
 
 #include "model/param_units.h"
+#include "model/restore_points.h"
 #include "model/write_group.h"
 
 #include <QJsonArray>
@@ -132,13 +132,15 @@ int cmd_calibrate_map(command_context& c)
             console::out(QStringLiteral("not written; add --write to store it in the unit"));
         return exit_ok;
     }
-    const QString point = restore_points::save(c.session.serial(), before);
-    const FT_STATUS status = c.session.write(after, {g_active_map_cal}).status;
-    if (status != FT_OK)
+    const QString point = c.session.save_restore_point(before);
+    const unit_session::write_result written = c.session.write(after, {g_active_map_cal});
+    restore_points::note_write(point, group_names(written.written));
+    if (written.status != FT_OK)
         throw cli_failure{exit_link, QStringLiteral("writing the active MAP calibration failed, status %1; the restore point %2 "
                                                     "holds the settings from before")
-                                         .arg(status)
+                                         .arg(written.status)
                                          .arg(point)};
+    c.session.check_read_back(written, point);
     if (!c.options.json)
         console::out(QStringLiteral("written; restore point %1").arg(point));
     return exit_ok;

@@ -4,6 +4,7 @@
 #include "cli/cli_options.h"
 #include "cli/console.h"
 #include "cli/unit_filter.h"
+#include "model/restore_points.h"
 #include "model/write_group.h"
 
 #include <QEventLoop>
@@ -169,6 +170,10 @@ unit_session::write_result unit_session::write(const unit_settings& settings, co
         result.written = written;
         result.not_written = not_written;
     });
+    const auto checked = connect(worker(), &rv8_worker::write_checked, this, [&](QList<int> differing, QList<int> unread) {
+        result.differing = differing;
+        result.unread = unread;
+    });
     const auto done = connect(worker(), &rv8_worker::wrote_data, this, [&](FT_STATUS s) { result.status = s; });
     worker()->remove_all_sets();
     for (int g : groups) {
@@ -180,6 +185,35 @@ unit_session::write_result unit_session::write(const unit_settings& settings, co
     worker()->start_write();
     settle();
     disconnect(outcome);
+    disconnect(checked);
     disconnect(done);
     return result;
+}
+
+QString unit_session::save_restore_point(const unit_settings& before)
+{
+    QString error;
+    const QString point = restore_points::save(serial_number, before, &error);
+    if (point.isEmpty())
+        throw cli_failure{exit_link, error + QStringLiteral("; nothing was written to the unit")};
+    return point;
+}
+
+QString unit_session::read_back_text(const write_result& r)
+{
+    QString text;
+    if (!r.differing.isEmpty())
+        text += QStringLiteral("; read back otherwise than sent: ") + group_names(r.differing).join(QStringLiteral(", "));
+    if (!r.unread.isEmpty())
+        text += QStringLiteral("; could not be read back: ") + group_names(r.unread).join(QStringLiteral(", "));
+    return text;
+}
+
+void unit_session::check_read_back(const write_result& r, const QString& point) const
+{
+    if (r.differing.isEmpty() && r.unread.isEmpty())
+        return;
+    throw cli_failure{exit_differs, QStringLiteral("unit %1 acknowledged the write%2; write again, or read the unit to see what "
+                                                   "it holds; the restore point %3 holds the settings from before")
+                                        .arg(serial_number, read_back_text(r), point)};
 }

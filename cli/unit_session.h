@@ -2,7 +2,7 @@
 // The command line's way to a unit: finds it among the named ports, the machine's USB ports and
 // the virtual unit, opens it through the worker and waits for each answer.
 
-#include "cli/unit_settings.h"
+#include "model/unit_settings.h"
 #include "device/d2xx/unit_sources.h"
 #include "device/rv8.h"
 
@@ -42,9 +42,18 @@ public:
         FT_STATUS status = FT_OTHER_ERROR;
         QList<int> written;     // write_groups the unit took, in send order
         QList<int> not_written; // failed, or not tried after the link failed
+        QList<int> differing;   // acknowledged, but read back otherwise than sent
+        QList<int> unread;      // acknowledged, but could not be read back
     };
-    // Sends the given write_groups with the values of settings.
+    // Sends the given write_groups with the values of settings; each acknowledged group is read back.
     write_result write(const unit_settings& settings, const QList<int>& groups);
+    // The unit's settings from before a write as its restore point; throws cli_failure when none
+    // can be saved, since a write never goes ahead without it.
+    QString save_restore_point(const unit_settings& before);
+    // Throws cli_failure (exit_differs) when the read-back found groups the unit does not hold as sent.
+    void check_read_back(const write_result& r, const QString& point) const;
+    // "; read back otherwise: MAIN duty table; not read back: IO modes", or "".
+    static QString read_back_text(const write_result& r);
     // Returns once the worker has run everything asked of it so far and its answers are delivered.
     void settle();
     // The virtual unit of --virtual-unit, for a test to make it fail; null without one.

@@ -58,7 +58,18 @@ signals:
     // The write_group values of the last write in send order, just before its wrote_data:
     // acknowledged, and not (failed, or left untried after a time-out or a lost link).
     void write_outcome(QList<int> written, QList<int> not_written);
+    // Then what reading the acknowledged groups back found: groups the unit holds otherwise than
+    // sent, and groups that could not be read back. Both empty when all hold what was sent.
+    void write_checked(QList<int> differing, QList<int> unread);
     void wrote_data(FT_STATUS status);
+    // Before a write with restore points on: the point that holds the unit's settings from before
+    // (saved now, or the newest when it already held them). On failure path is empty, error says
+    // why and the write sends nothing.
+    void restore_point(QString path, QString error);
+    // Everything the unit holds, read without touching the settings model (read_snapshot).
+    void snapshot_read(FT_STATUS status, QList<QByteArray> tables, QList<quint32> ints);
+    // The unit's answer to set_override (duty as sent) or reset_override (duty -1).
+    void override_done(table_index output, int duty, FT_STATUS status);
     void read_data(FT_STATUS status, QList<QByteArray> tables, QList<quint32> ints, QList<adc_trim> trims);
     // A failed open carries the reason as its one warning.
     void read_file(FT_STATUS status, QList<QByteArray> tables, QList<quint32> ints, QList<adc_trim> trims,
@@ -110,6 +121,11 @@ public slots:
     void start_map_cal();
     void set_override(table_index output, uint duty);
     void reset_override(table_index output);
+    void read_snapshot();
+    // Writes save a restore point first (the window's); brennix-cli saves its own.
+    void set_restore_points(bool enabled);
+    // Writes read back what the unit acknowledged (on by default).
+    void set_read_back(bool enabled);
 
 private slots:
     void check_log_data();
@@ -155,6 +171,8 @@ private:
     void load_log_settings(const QString& filename);
     void load_settings(const QString& path, const QString& filename, bool recorded_log);
 
+    bool save_restore_point(QString* path);
+
     FT_STATUS send_fw_lines(const QByteArray& image);
     FT_STATUS finish_fw();
 
@@ -170,6 +188,8 @@ private:
     bool log_to_file = false;
     bool header_pending = true;
     tsafe_qvector<unsigned int> file_marks;
+    bool restore_points_on = false;
+    bool read_back_on = true;
 };
 
 class rv8_controller : public QObject {

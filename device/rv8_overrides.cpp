@@ -90,17 +90,20 @@ void rv8_worker::set_override(table_index output, uint duty)
     if (!override_type(output, type)) {
         not_handled(output);
         end_pause(was_logging);
+        emit override_done(output, int(duty), FT_OTHER_ERROR);
         return;
     }
     QByteArray payload;
     payload.append(char((duty >> 8) & 0xFF));
     payload.append(char(duty & 0xFF));
-    if (set_param(type, payload) != FT_OK) {
+    const FT_STATUS status = set_param(type, payload);
+    if (status != FT_OK) {
         qCritical().noquote() << "Cannot set override for" << name_of(output);
         end_pause(was_logging);
-        return;
+    } else {
+        resume_logging(was_logging);
     }
-    resume_logging(was_logging);
+    emit override_done(output, int(duty), status);
 }
 
 void rv8_worker::reset_override(table_index output)
@@ -113,13 +116,16 @@ void rv8_worker::reset_override(table_index output)
     if (!output_number(output, number)) {
         not_handled(output);
         end_pause(was_logging);
+        emit override_done(output, -1, FT_OTHER_ERROR);
         return;
     }
     QByteArray payload(1, char(number));
-    if (set_param(msg_reset_override, payload) != FT_OK) {
+    const FT_STATUS status = set_param(msg_reset_override, payload);
+    if (status != FT_OK) {
         qCritical().noquote() << "Cannot reset override for" << name_of(output);
         end_pause(was_logging);
-        return;
+    } else {
+        resume_logging(was_logging);
     }
-    resume_logging(was_logging);
+    emit override_done(output, -1, status);
 }

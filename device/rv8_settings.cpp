@@ -3,7 +3,10 @@
 #include "device/rv8.h"
 #include "device/settings_source.h"
 #include "device/write_failure.h"
+#include "model/restore_points.h"
 #include "model/rv8_vars.h"
+#include "model/unit_settings.h"
+#include "model/write_group.h"
 
 #include <QDebug>
 
@@ -53,10 +56,85 @@ void rv8_worker::start_write()
         return;
     qDebug("Start write");
     const bool was_logging = pause_logging();
+    QString point;
+    if (restore_points_on && !save_restore_point(&point)) {
+        emit write_outcome({}, {});
+        emit write_checked({}, {});
+        emit wrote_data(FT_OTHER_ERROR);
+        resume_logging(was_logging);
+        return;
+    }
     const FT_STATUS status = vars->vars_to_rv8();
+    // An acknowledgement says the message arrived, not that the unit stored it.
+    QList<int> differing, unread;
+    if (read_back_on)
+        vars->check_written(vars->last_written(), &differing, &unread);
+    if (!differing.isEmpty())
+        qWarning().noquote() << "The unit holds different values for:" << group_names(differing).join(QStringLiteral(", "));
+    if (!unread.isEmpty())
+        qWarning().noquote() << "Could not read back:" << group_names(unread).join(QStringLiteral(", "));
+    if (!point.isEmpty())
+        restore_points::note_write(point, group_names(vars->last_written()));
     emit write_outcome(vars->last_written(), vars->last_not_written());
+    emit write_checked(differing, unread);
     emit wrote_data(status);
     resume_logging(was_logging);
+}
+
+bool rv8_worker::save_restore_point(QString* path)
+{
+    rv8_vars unit(this);
+    const FT_STATUS status = unit.rv8_to_vars();
+    QString error;
+    if (status == FT_OK) {
+        QList<QByteArray> tables;
+        QList<quint32> ints;
+        QList<adc_trim> trims;
+        unit.get(tables, ints, trims);
+        unit_settings settings(tables, ints);
+        settings.complete_for_file(fw_version, variant);
+        *path = restore_points::save(serial_number, settings, &error);
+    } else {
+        error = QStringLiteral("the unit's settings could not be read (status %1)").arg(status);
+    }
+    if (path->isEmpty()) {
+        qCritical().noquote() << "No restore point, nothing written:" << error;
+        emit restore_point({}, error);
+        return false;
+    }
+    qDebug().noquote() << "Restore point" << *path;
+    emit restore_point(*path, {});
+    return true;
+}
+
+void rv8_worker::read_snapshot()
+{
+    if (in_other_thread([=] { read_snapshot(); }))
+        return;
+    const bool was_logging = pause_logging();
+    rv8_vars unit(this);
+    const FT_STATUS status = unit.rv8_to_vars();
+    QList<QByteArray> tables;
+    QList<quint32> ints;
+    QList<adc_trim> trims;
+    if (status == FT_OK)
+        unit.get(tables, ints, trims);
+    emit snapshot_read(status, tables, ints);
+    resume_logging(was_logging);
+}
+
+void rv8_worker::set_restore_points(bool enabled)
+{
+    if (in_other_thread([=] { set_restore_points(enabled); }))
+        return;
+    restore_points_on = enabled;
+}
+
+void rv8_worker::set_read_back(bool enabled)
+{
+    if (in_other_thread([=] { set_read_back(enabled); }))
+        return;
+    read_back_on = enabled;
 }
 
 void rv8_worker::vars_to_file(QString filename)

@@ -92,6 +92,9 @@ rv8_controller::rv8_controller() : worker(new rv8_worker)
 
 rv8_controller::~rv8_controller()
 {
-    thread.quit();
+    // Queued behind every request made so far, so that those (the window's last override resets
+    // among them) still reach the unit before the link closes.
+    QThread* worker_thread = &thread;
+    QMetaObject::invokeMethod(worker, [worker_thread] { worker_thread->quit(); }, Qt::QueuedConnection);
     thread.wait();
 }

@@ -31,6 +31,11 @@ public:
     // The last vars_to_rv8's groups in send order: acknowledged, and not (failed or never tried).
     const QList<int>& last_written() const { return written_groups; }
     const QList<int>& last_not_written() const { return unwritten_groups; }
+    // Reads back the given groups (those a write sent) and compares each with what was sent,
+    // message payload for payload; the model itself is left as it is. A group the unit holds
+    // otherwise goes to *differing, one that could not be read to *unread; after a time-out or a
+    // lost link nothing more is read. Returns the first failing read's status, or FT_OK.
+    FT_STATUS check_written(const QList<int>& groups, QList<int>* differing, QList<int>* unread);
 
     // Writes the pending entries as the file's whole content; the pending sets stay as they are.
     // The file is replaced only once the new one is complete; on failure *reason says why.
@@ -54,6 +59,8 @@ private:
     void settle_group(int g);
     FT_STATUS write_one(int g, QByteArray& payload);
     FT_STATUS send_group(int g, QByteArray& payload);
+    rv8_msg_type payload_of(int g, QByteArray& payload) const;
+    FT_STATUS read_group(int g);
     QByteArray settings_text(QString* why) const;
     bool draft_complete(const QByteArray& text, const QString& copy) const;
     void tables_from_file(QSettings& file, QList<QString>& warnings);

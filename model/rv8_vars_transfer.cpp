@@ -288,6 +288,12 @@ void rv8_vars::settle_group(int g)
 // Sends group g's message, building its payload into the reserved buffer.
 FT_STATUS rv8_vars::send_group(int g, QByteArray& payload)
 {
+    const rv8_msg_type type = payload_of(g, payload);
+    return worker->set_param(type, payload);
+}
+
+rv8_msg_type rv8_vars::payload_of(int g, QByteArray& payload) const
+{
     switch (g) {
     case g_rpm_scaler: {
         quint8 v = quint8(ints[int_rpm_scaler]);
@@ -295,14 +301,14 @@ FT_STATUS rv8_vars::send_group(int g, QByteArray& payload)
         put8(payload, v);
         put8(payload, v ^ 0xAA);
         put16(payload, 0);
-        return worker->set_param(msg_set_rpm_scaler, payload);
+        return msg_set_rpm_scaler;
     }
     case g_pump_prime: {
         quint8 hi = quint8(ints[int_pump_prime_delay] >> 8), lo = quint8(ints[int_pump_prime_delay]);
         put8(payload, hi);
         put8(payload, lo);
         put8(payload, hi ^ lo);
-        return worker->set_param(msg_set_pump_prime_delay, payload);
+        return msg_set_pump_prime_delay;
     }
     case g_io_modes:
         for (int_index m : {int_main_mode, int_aux_mode, int_gpo1_mode, int_gpo2_mode, int_gpi1_mode})
@@ -312,20 +318,74 @@ FT_STATUS rv8_vars::send_group(int g, QByteArray& payload)
         put16(payload, ints[int_gpi2_request]);
         for (int_index m : {int_gpi1_act_delay, int_gpi1_deact_delay, int_gpi2_act_delay, int_gpi2_deact_delay})
             put16(payload, ints[m]);
-        return worker->set_param(msg_set_io_modes, payload);
+        return msg_set_io_modes;
     case g_base_map_cal:
         put32(payload, ints[int_base_slope]);
         put32(payload, ints[int_base_intercept]);
         put16(payload, ints[int_base_atm]);
-        return worker->set_param(msg_set_base_map_cal, payload);
+        return msg_set_base_map_cal;
     case g_active_map_cal:
         put32(payload, ints[int_active_slope]);
         put32(payload, ints[int_active_intercept]);
         put16(payload, ints[int_active_atm]);
         put16(payload, ints[int_active_deadband]);
-        return worker->set_param(msg_set_active_map_cal, payload);
+        return msg_set_active_map_cal;
     default:
         payload = tables[g];
-        return worker->set_param(rv8_msg_type(msg_set_aux_table + g), payload);
+        return rv8_msg_type(msg_set_aux_table + g);
     }
+}
+
+// Reads the block that holds group g, as a full read would.
+FT_STATUS rv8_vars::read_group(int g)
+{
+    QByteArray reply;
+    reply.reserve(reply_reserve);
+    FT_STATUS status = FT_OK;
+    switch (g) {
+    case g_rpm_scaler:
+        if ((status = read_step(QByteArray::fromHex(frame_read_rpm_scaler), reply, 3)) == FT_OK)
+            ints[int_rpm_scaler] = quint8(reply[0]);
+        return status;
+    case g_pump_prime:
+        if ((status = read_step(QByteArray::fromHex(frame_read_pump_prime_delay), reply, 2)) == FT_OK)
+            ints[int_pump_prime_delay] = be16(reply, 0);
+        return status;
+    case g_io_modes:
+        return read_io_modes(reply);
+    case g_base_map_cal:
+    case g_active_map_cal:
+        return read_map_cal(reply);
+    default:
+        return read_table(table_index(g), reply);
+    }
+}
+
+FT_STATUS rv8_vars::check_written(const QList<int>& groups, QList<int>* differing, QList<int>* unread)
+{
+    rv8_vars back(worker);
+    FT_STATUS result = FT_OK;
+    bool calibration_read = false;
+    for (int g : groups) {
+        if (result == FT_OTHER_ERROR || !worker->is_open()) {
+            *unread << g;
+            continue;
+        }
+        // Both calibrations come back in one block.
+        const bool calibration = g == g_base_map_cal || g == g_active_map_cal;
+        const FT_STATUS status = calibration && calibration_read ? FT_OK : back.read_group(g);
+        if (status != FT_OK) {
+            *unread << g;
+            if (result == FT_OK)
+                result = status;
+            continue;
+        }
+        calibration_read = calibration_read || calibration;
+        QByteArray sent, held;
+        payload_of(g, sent);
+        back.payload_of(g, held);
+        if (sent != held)
+            *differing << g;
+    }
+    return result;
 }

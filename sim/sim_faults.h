@@ -20,6 +20,12 @@ struct sim_faults {
     int truncate_next_reply = -1; // the next reply is cut to this many bytes
     QByteArray extra_after_command; // sent once, straight after the next command reply
 
+    // Writes: the next write of this message type (0x0A to 0x0D tables, 0x07, 0x0E, 0x15, 0x16,
+    // 0x17) is acknowledged as usual, but the memory keeps what it held (dropped), or stores the
+    // block with the lowest bit of its first value flipped (altered). 0: none.
+    quint8 drop_write = 0;
+    quint8 alter_write = 0;
+
     // Data blocks as they are read; the memory itself stays intact.
     int corrupt_table_checksum = -1; // table 0 AUX, 1 MAIN, 2 GPO1, 3 GPO2 is read with a wrong checksum
     int corrupt_table_marker = -1;   // that table is read without its 0xCC marker (checksum still right)

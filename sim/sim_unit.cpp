@@ -208,8 +208,52 @@ void sim_unit::handle_frame(const sim_frame_reader::frame& f, time_point now)
         reply(f.type, {}, now);
         return;
     }
-    if (handle_write(f.type, f.payload))
-        reply(f.type, {}, now);
+    sim_faults& faults = fault_switches;
+    if (faults.drop_write != 0 && f.type == faults.drop_write) {
+        faults.drop_write = 0;
+        const sim_memory kept = eeprom;
+        if (handle_write(f.type, f.payload)) {
+            eeprom = kept;
+            reply(f.type, {}, now);
+        }
+        return;
+    }
+    if (!handle_write(f.type, f.payload))
+        return;
+    if (faults.alter_write != 0 && f.type == faults.alter_write) {
+        faults.alter_write = 0;
+        alter_stored(f.type);
+    }
+    reply(f.type, {}, now);
+}
+
+// A bit gone wrong in the unit's memory: the lowest bit of the first value the message stores.
+void sim_unit::alter_stored(quint8 type)
+{
+    switch (type) {
+    case msg_set_pump_prime_delay:
+        eeprom.pump_prime_delay[1] = char(eeprom.pump_prime_delay[1] ^ 1);
+        break;
+    case msg_set_rpm_scaler:
+        eeprom.set_rpm_scaler(quint8(eeprom.rpm_scaler[0]) ^ 1);
+        break;
+    case msg_set_io_modes:
+        eeprom.io_modes[sim_memory::io_main_mode] = char(eeprom.io_modes[sim_memory::io_main_mode] ^ 1);
+        break;
+    case msg_set_base_map_cal:
+        eeprom.map_cal[sim_memory::map_base + 3] = char(eeprom.map_cal[sim_memory::map_base + 3] ^ 1);
+        break;
+    case msg_set_active_map_cal:
+        eeprom.map_cal[sim_memory::map_active + 3] = char(eeprom.map_cal[sim_memory::map_active + 3] ^ 1);
+        break;
+    default:
+        if (type >= msg_set_aux_table && type <= msg_set_gpo2_table) {
+            QByteArray& table = eeprom.tables[type - msg_set_aux_table];
+            table[1] = char(table[1] ^ 1);
+            sim_table::seal(table);
+        }
+        break;
+    }
 }
 
 bool sim_unit::handle_write(quint8 type, const QByteArray& p)

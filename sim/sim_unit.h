@@ -56,6 +56,7 @@ private:
     void handle_frame(const sim_frame_reader::frame& f, time_point now);
     void handle_command(quint8 code, time_point now);
     bool handle_write(quint8 type, const QByteArray& payload);
+    void alter_stored(quint8 type);
     void reply(quint8 type, const QByteArray& data, time_point now);
     void send_at(time_point at, const QByteArray& bytes);
     QByteArray table_reply(int table) const;

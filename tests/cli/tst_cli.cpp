@@ -5,9 +5,9 @@
 #include "cli/cli_options.h"
 #include "cli/commands.h"
 #include "cli/interrupt_watch.h"
-#include "cli/restore_points.h"
 #include "cli/unit_session.h"
 #include "model/ids.h"
+#include "model/restore_points.h"
 #include "model/table_record.h"
 
 #include <QProcess>

@@ -1,6 +1,6 @@
 // The differences brennix-cli reports between a unit and a file, line by line.
 
-#include "cli/settings_diff.h"
+#include "model/settings_diff.h"
 #include "model/table_record.h"
 
 #include <QtTest>

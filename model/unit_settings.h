@@ -1,6 +1,6 @@
 #pragma once
-// One unit's settings as the command line handles them: the lists the worker reads and writes,
-// and the settings file the window opens.
+// One unit's settings as plain lists, the worker's tables and integers, with the settings file
+// they make: what brennix-cli, restore points and the window's Compare hold of a unit or a file.
 
 #include "model/ids.h"
 

@@ -1,4 +1,4 @@
-#include "cli/unit_settings.h"
+#include "model/unit_settings.h"
 
 #include "model/conv.h"
 #include "model/rv8_vars.h"
