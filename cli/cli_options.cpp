@@ -45,6 +45,10 @@ const QList<command_desc>& commands()
         {"flash", 1, 1, {},
          "flash IMAGE\n  Checks the firmware image, then programs it. Exit 0 only when the unit reports the new version."},
         {"reset", 0, 0, {}, "reset\n  Restarts the unit. Make sure the engine is not running."},
+        {"override", 2, 2, {"--seconds"},
+         "override OUTPUT DUTY --seconds N\n"
+         "  Drives OUTPUT (main, aux, gpo1 or gpo2) at DUTY percent (0 to 100) for N seconds (1 to 300),\n"
+         "  then resets it; Ctrl+C or SIGTERM resets it at once, and so does any error. Exit 0 once reset."},
         {"calibrate-map", 0, 0, {"--write"},
          "calibrate-map [--write]\n  Measures the atmosphere with the engine off and prints the new active calibration;\n"
          "  --write writes it to the unit (after a restore point)."},
@@ -161,6 +165,9 @@ cli_options parse_cli_options(const QStringList& arguments)
             usage_error(QStringLiteral("%1 does not take %2").arg(o.command, u));
     if (o.args.size() < c->min_args || o.args.size() > c->max_args)
         usage_error(QStringLiteral("%1 wants %2").arg(o.command, QString::fromLatin1(c->usage).section(QLatin1Char('\n'), 0, 0)));
+    if (o.command == QLatin1String("override") && (o.seconds < 1 || o.seconds > 300))
+        usage_error(o.seconds < 0 ? QStringLiteral("override wants --seconds N: how long the output is driven")
+                                  : QStringLiteral("override holds an output for 1 to 300 seconds, got %1").arg(o.seconds));
     if (o.command == QLatin1String("restore") && o.has("--list") == !o.args.isEmpty())
         usage_error(QStringLiteral("restore wants --list or a FILE"));
     if (!o.virtual_store.isEmpty() && !o.virtual_unit)

@@ -20,7 +20,7 @@ struct cli_options {
     QString command;
     QStringList args;
     QSet<QString> flags;      // --all, --dry-run, --force, --list, --write, --factory-cal, --active-cal
-    double seconds = -1;      // log: how long to record; < 0 until Ctrl+C
+    double seconds = -1;      // log: how long to record, < 0 until Ctrl+C; override: how long to hold
     int start_after = 0;      // log: countdown before writing
     bool has(const char* flag) const { return flags.contains(QLatin1String(flag)); }
 };

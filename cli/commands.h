@@ -16,6 +16,7 @@ int run_command(command_context& c);
 int cmd_list(command_context& c);
 int cmd_info(command_context& c);
 int cmd_reset(command_context& c);
+int cmd_override(command_context& c);
 int cmd_calibrate_map(command_context& c);
 int cmd_read(command_context& c);
 int cmd_diff(command_context& c);

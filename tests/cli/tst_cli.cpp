@@ -16,7 +16,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
 #include <numeric>
+#include <pthread.h>
 
 class tst_cli : public QObject {
     Q_OBJECT
@@ -94,6 +96,47 @@ class tst_cli : public QObject {
         set_word(file, table, table_record::cell_offset(row, column), counts);
     }
 
+    // In this process, so that the virtual unit can be made to fail and its frames read.
+    struct in_process {
+        explicit in_process(const QStringList& args) : options(parse_cli_options(args)), session(options) {}
+        cli_failure run()
+        {
+            command_context c{options, session, interrupt};
+            try {
+                return {run_command(c), QString()};
+            } catch (const cli_failure& f) {
+                return f;
+            }
+        }
+        // Override and reset frames the unit received, as hex.
+        QStringList override_frames() const
+        {
+            QStringList out;
+            for (const QByteArray& w : session.hosted_unit()->writes())
+                if (w.size() > 2 && (w[1] == 0x02 || w[1] == 0x06 || w[1] == 0x08))
+                    out << QString::fromLatin1(w.toHex());
+            return out;
+        }
+        cli_options options;
+        interrupt_watch interrupt;
+        unit_session session;
+    };
+
+    void in_process_setup()
+    {
+        qputenv("XDG_DATA_HOME", path("in-process").toLocal8Bit());
+        QCoreApplication::setOrganizationName(QStringLiteral("Vantrel"));
+        QCoreApplication::setApplicationName(QStringLiteral("Brennix"));
+    }
+
+    // A frame to the unit, its checksum added.
+    static QString framed(const char* hex)
+    {
+        QByteArray f = QByteArray::fromHex(hex);
+        f += char(std::accumulate(f.begin(), f.end(), 0, [](int x, char c) { return x ^ quint8(c); }));
+        return QString::fromLatin1(f.toHex());
+    }
+
 private slots:
     void initTestCase()
     {
@@ -138,6 +181,10 @@ private slots:
             {{"frobnicate"}, 2, "", "brennix-cli: unknown command \"frobnicate\"" + help},
             {{"--virtual-unit", "read"}, 2, "", "brennix-cli: read wants read FILE.bnini" + help},
             {{"diff", "a.bnini", "--all"}, 2, "", "brennix-cli: diff does not take --all" + help},
+            {{"--virtual-unit", "override", "main", "50"}, 2, "",
+             "brennix-cli: override wants --seconds N: how long the output is driven" + help},
+            {{"--virtual-unit", "override", "pump", "50", "--seconds", "2"}, 2, "",
+             "brennix-cli: OUTPUT is main, aux, gpo1 or gpo2, got \"pump\"" + help},
             {{"--virtual-unit", "diff", path("none.bnini")}, 2, "",
              "brennix-cli: " + path("none.bnini") + " does not exist; give the path of a .bnini settings file\n"},
             {{"log", "--seconds", "soon", "a.bnlog"}, 2, "",
@@ -266,33 +313,75 @@ private slots:
 
     void failed_write_names_what_was_written()
     {
-        // In this process, so that the virtual unit can be made to garble every answer to the IO modes.
+        // The virtual unit garbles every answer to the IO modes.
         const QString file = path("all.bnini");
         QCOMPARE(run(unit("virtual") + QStringList{"read", file}).code, 0);
-        qputenv("XDG_DATA_HOME", path("in-process").toLocal8Bit());
-        QCoreApplication::setOrganizationName(QStringLiteral("Vantrel"));
-        QCoreApplication::setApplicationName(QStringLiteral("Brennix"));
-        const cli_options options = parse_cli_options({"--virtual-unit", "write", "--all", file});
-        interrupt_watch interrupt;
-        unit_session session(options);
-        session.hosted_unit()->with([](sim_unit*, virtual_faults& f) {
-            f.strike_on = QByteArray("\xC3\x15", 2);
-            f.strike = [](sim_unit* unit, virtual_faults&) { unit->faults().corrupt_headers = 5; };
-        });
-        command_context c{options, session, interrupt};
-        cli_failure failure{exit_ok, QString()};
-        try {
-            cmd_write(c);
-        } catch (const cli_failure& f) {
-            failure = f;
+        in_process_setup();
+        {
+            in_process cli({"--virtual-unit", "write", "--all", file});
+            cli.session.hosted_unit()->with([](sim_unit*, virtual_faults& f) {
+                f.strike_on = QByteArray("\xC3\x15", 2);
+                f.strike = [](sim_unit* unit, virtual_faults&) { unit->faults().corrupt_headers = 5; };
+            });
+            const cli_failure failure = cli.run();
+            const QString point = restore_points::list(QStringLiteral("RV8V0001")).value(0).path;
+            QCOMPARE(std::make_pair(failure.code, failure.message),
+                     std::make_pair(int(exit_link), QStringLiteral("writing unit RV8V0001 failed, status 4; written: AUX duty table, "
+                                                                   "MAIN duty table, GPO1 duty table, GPO2 duty table, RPM scaler, "
+                                                                   "pump prime delay; not written: IO modes; the restore point %1 "
+                                                                   "holds the settings from before (brennix-cli restore %1)")
+                                                        .arg(point)));
         }
-        const QString point = restore_points::list(QStringLiteral("RV8V0001")).value(0).path;
-        QCOMPARE(std::make_pair(failure.code, failure.message),
-                 std::make_pair(int(exit_link), QStringLiteral("writing unit RV8V0001 failed, status 4; written: AUX duty table, "
-                                                               "MAIN duty table, GPO1 duty table, GPO2 duty table, RPM scaler, "
-                                                               "pump prime delay; not written: IO modes; the restore point %1 "
-                                                               "holds the settings from before (brennix-cli restore %1)")
-                                                    .arg(point)));
+        // Acknowledged but not stored as sent: found by reading back, and named.
+        const QString tuned = path("all-tuned.bnini");
+        edit(file, tuned, [](QSettings& f) { set_cell(f, 3, 5, 379); });
+        in_process again({"--virtual-unit", "write", "--all", tuned});
+        again.session.hosted_unit()->with([](sim_unit* unit, virtual_faults&) {
+            unit->faults().drop_write = 0x0B;
+            unit->faults().alter_write = 0x15;
+        });
+        const cli_failure differs = again.run();
+        const QString newest = restore_points::list(QStringLiteral("RV8V0001")).last().path;
+        QCOMPARE(std::make_pair(differs.code, differs.message),
+                 std::make_pair(int(exit_differs), QStringLiteral("unit RV8V0001 acknowledged the write; read back otherwise than "
+                                                                  "sent: MAIN duty table, IO modes; write again, or read the unit "
+                                                                  "to see what it holds; the restore point %1 holds the settings "
+                                                                  "from before")
+                                                       .arg(newest)));
+    }
+
+    void override_is_reset_at_its_end_and_on_sigterm()
+    {
+        in_process_setup();
+        {
+            in_process timed({"--virtual-unit", "override", "main", "50", "--seconds", "1"});
+            QCOMPARE(timed.run().code, int(exit_ok));
+            QCOMPARE(timed.override_frames(), QStringList({framed("c30200020200"), framed("c308000101")}));
+        }
+        // SIGTERM once the unit has taken it: reset at once, exit 130.
+        sigset_t term;
+        sigemptyset(&term);
+        sigaddset(&term, SIGTERM);
+        pthread_sigmask(SIG_BLOCK, &term, nullptr);
+        in_process held({"--virtual-unit", "override", "gpo2", "100", "--seconds", "300"});
+        const pthread_t main_thread = pthread_self();
+        held.session.hosted_unit()->with([main_thread](sim_unit*, virtual_faults& f) {
+            f.strike_on = QByteArray("\xC3\x06", 2);
+            f.strike = [main_thread](sim_unit*, virtual_faults&) { pthread_kill(main_thread, SIGTERM); };
+        });
+        const cli_failure stopped = held.run();
+        pthread_sigmask(SIG_UNBLOCK, &term, nullptr);
+        QCOMPARE(std::make_pair(stopped.code, stopped.message),
+                 std::make_pair(int(exit_interrupted), QStringLiteral("interrupted; the GPO2 override was reset")));
+        QCOMPARE(held.override_frames(), QStringList({framed("c306000203ff"), framed("c308000104")}));
+
+        // Over a pseudo-terminal, as a script runs it.
+        const result r = run(unit("rv8-sim") + QStringList{"override", "aux", "25", "--seconds", "1"});
+        const QString serial = run(unit("rv8-sim") + QStringList{"info"}).out.section('\n', 0, 0).mid(8);
+        QCOMPARE(std::make_pair(r.code, r.out),
+                 std::make_pair(0, QStringLiteral("AUX driven at 25 %% (duty 256) on unit %1 for 1 s\nAUX override reset after 1 s\n")
+                                       .arg(serial)
+                                       .replace("%%", "%")));
     }
 
     void log_rows_match_records()

@@ -1,9 +1,13 @@
 // Settings files are exchanged between users and program versions, so the text is pinned exactly.
 
+#include "model/restore_points.h"
+#include "model/unit_settings.h"
 #include "tests/model/model_values.h"
 #include "tests/support/log_capture.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -166,6 +170,42 @@ private slots:
         QCOMPARE(m.ints.mid(int_main_mode, 2), QList<unsigned>({3, 0}));
         QCOMPARE(m.trims, QList<adc_trim>({{false, 40}, {false, 5}, {}, {}, {}, {true, 1}}));
         QVERIFY(v.is_initialized());
+    }
+
+    // Restore points are the one way back after a write: pruning may remove only old, unpinned ones.
+    void restore_points_are_pruned_around_pinned_ones()
+    {
+        qputenv("XDG_DATA_HOME", path("data").toLocal8Bit());
+        QCoreApplication::setOrganizationName(QStringLiteral("Vantrel"));
+        QCoreApplication::setApplicationName(QStringLiteral("Brennix"));
+        unit_settings unit;
+        for (int t = tbl_aux; t <= tbl_gpo2; ++t)
+            unit.tables[t] = sealed_table(t);
+        unit.ints[int_fw_version] = 0x0175;
+        QStringList saved;
+        QString error;
+        for (quint32 delay = 1; delay <= 6; ++delay) {
+            unit.ints[int_pump_prime_delay] = delay;
+            saved << restore_points::save(QStringLiteral("RV8T0001"), unit, &error);
+        }
+        // The unit unchanged since the newest point: no second copy of it.
+        QCOMPARE(restore_points::save(QStringLiteral("RV8T0001"), unit, &error), saved.last());
+        QVERIFY(restore_points::set_pinned(saved[0], true, &error));
+        restore_points::note_write(saved[4], {"MAIN duty table", "IO modes"});
+        restore_points::prune(QStringLiteral("RV8T0001"), 2);
+        QStringList kept;
+        for (const restore_point& p : restore_points::list(QStringLiteral("RV8T0001")))
+            kept << QStringLiteral("%1 %2 %3 %4").arg(QFileInfo(p.path).fileName()).arg(p.pinned).arg(p.fw_version, 0, 16).arg(p.written);
+        const QString name = QFileInfo(saved[0]).fileName().chopped(6);
+        QCOMPARE(kept, QStringList({name + ".bnini 1 175 ", name + "_5.bnini 0 175 MAIN duty table, IO modes",
+                                    name + "_6.bnini 0 175 "}));
+        QVERIFY(!QFile::exists(saved[1]) && !QFile::exists(restore_points::note_path(saved[1])));
+        // A point holds the unit as `read` saves it, to the value.
+        unit_settings back;
+        QStringList warnings;
+        QVERIFY(unit_settings::load(saved[5], unit_settings(), &back, &warnings, &error) && warnings.isEmpty());
+        QCOMPARE(back.tables.mid(0, 4), unit.tables.mid(0, 4));
+        QCOMPARE(back.ints[int_pump_prime_delay], 6u);
     }
 };
 
