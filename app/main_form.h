@@ -55,6 +55,8 @@ struct output_form {
     QSpinBox* override_value = nullptr;
     QPushButton* override_set = nullptr;
     QPushButton* override_reset = nullptr;
+    QSpinBox* override_seconds = nullptr; // 0: until reset
+    QLabel* override_left = nullptr;
 };
 
 struct main_form {

@@ -100,17 +100,28 @@ QWidget* main_form::build_overrides_group(QWidget* parent)
         o.override_value->setObjectName(prefix + QStringLiteral("_override"));
         o.override_set = make_button(group, prefix + QStringLiteral("_override_set"), QStringLiteral("Set"));
         o.override_reset = make_button(group, prefix + QStringLiteral("_override_reset"), QStringLiteral("Reset"));
+        // "until reset" sits below 1 s, so it is chosen on purpose, never by leaving the field alone.
+        o.override_seconds = make_spin(group, int_field{"", 0, 300, 1, 10, true,
+                                                        "How long the override lasts before the window resets it"});
+        o.override_seconds->setObjectName(prefix + QStringLiteral("_override_seconds"));
+        o.override_seconds->setSpecialValueText(QStringLiteral("until reset"));
+        o.override_seconds->setSuffix(QStringLiteral(" s"));
+        o.override_left = make_label(group, QString(), prefix + QStringLiteral("_override_left"));
+        o.override_left->setMinimumWidth(o.override_left->fontMetrics().horizontalAdvance(QStringLiteral("reset on reconnect")));
         grid->addWidget(new QLabel(QLatin1String(o.desc->name), group), r, 0);
         grid->addWidget(o.override_value, r, 1);
         grid->addWidget(new QLabel(QStringLiteral("%"), group), r, 2);
-        grid->addWidget(o.override_set, r, 3);
-        grid->addWidget(o.override_reset, r, 4);
+        grid->addWidget(o.override_seconds, r, 3);
+        grid->addWidget(o.override_set, r, 4);
+        grid->addWidget(o.override_reset, r, 5);
+        grid->addWidget(o.override_left, r, 6);
         ++r;
     }
     grid->addWidget(new QLabel(QStringLiteral("These overrides are applied immediately\nwhen the set/reset buttons are "
-                                              "pressed.\nTEMPORARY: these are NOT saved in the unit."),
+                                              "pressed.\nTEMPORARY: these are NOT saved in the unit.\n"
+                                              "Each ends by itself after its time; Esc resets them all."),
                                group),
-                    r, 0, 1, 5);
+                    r, 0, 1, 7);
     return group;
 }
 

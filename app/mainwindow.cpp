@@ -72,6 +72,8 @@ MainWindow::MainWindow(QWidget* parent)
     connect_tables_and_graphs();
     connect_form_checks();
     connect_history();
+    connect_overrides();
+    connect_compare();
     create_status_widgets();
     set_fields_to_defaults();
     init_tables();
@@ -91,7 +93,9 @@ MainWindow::MainWindow(QWidget* parent)
 
 MainWindow::~MainWindow()
 {
-    // First, so that a message from a closing thread never reaches a view being deleted.
+    // Queued before the controller goes, which lets the worker send them before it closes the link.
+    reset_all_overrides(QStringLiteral("the window closed"));
+    // So that a message from a closing thread never reaches a view being deleted.
     set_log_window(nullptr);
     write_app_settings();
     delete controller;

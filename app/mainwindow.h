@@ -9,6 +9,8 @@
 #include "device/d2xx/ftd2xx.h"
 #include "live/rv8_frame.h"
 #include "model/ids.h"
+#include "model/settings_diff.h"
+#include "model/unit_settings.h"
 
 #include <QElapsedTimer>
 #include <QIcon>
@@ -31,8 +33,11 @@ class QTimer;
 class QSpinBox;
 class converter;
 class fw_program_status;
+class compare_dialog;
 class hotplug_watcher;
+class override_book;
 class prompts;
+class restore_points_dialog;
 class rv8_controller;
 class rv8_worker;
 struct box_request;
@@ -143,6 +148,9 @@ public slots:
     void when_read_file(FT_STATUS status, QList<QByteArray> tables, QList<quint32> ints, QList<adc_trim> trims,
                         QList<QString> warnings);
     void when_settings_loaded(QString filename, bool recorded_log);
+    void when_write_checked(QList<int> differing, QList<int> unread);
+    void when_restore_point(QString path, QString error);
+    void when_snapshot_read(FT_STATUS status, QList<QByteArray> tables, QList<quint32> ints);
 
     // MAP calibration and overrides
     void on_map_cal_edit_defaults_clicked();
@@ -192,7 +200,20 @@ private:
     void set_base_fields_enabled(bool enabled);
     void mark_active_calibration();
     void set_override(table_index output);
-    void reset_override(table_index output);
+    void connect_overrides();
+    void reset_override(table_index output, const QString& why);
+    void reset_all_overrides(const QString& why);
+    void reset_owed_overrides(const QString& serial);
+    void when_override_done(table_index output, int duty, FT_STATUS result);
+    void show_override_countdowns();
+    override_book* overrides = nullptr;
+    QAction* act_reset_overrides = nullptr;
+    struct held_override {
+        int percent = -1;
+        int seconds = 0;
+    };
+    // Resets on their way to the unit, by table_index: owed again should one fail.
+    QHash<int, held_override> resetting;
 
     // Live view and log triggers
     void connect_live_view();
@@ -273,6 +294,28 @@ private:
                         const QString& filter = QString(), const QString& default_suffix = QString());
     void write_fatal_now(const QString& formatted);
     bool ask_number(const QString& title, const QString& label, double value, double min, double max, double* out);
+
+    // Compare, restore points and the read-back of writes (mainwindow_compare.cpp)
+    void connect_compare();
+    compare_dialog* compare_window();
+    void open_compare();
+    void open_restore_points();
+    void compare_point(const QString& path);
+    void provide_side(int side, int kind);
+    void load_compared(int side, int kind, const QString& path);
+    unit_settings form_settings();
+    void take_compared(QList<setting_change> chosen, const unit_settings& from, const QString& from_label);
+    void take_table(table_index t, const QList<setting_change>& chosen, const QByteArray& target);
+    void forget_unit_group(int group);
+    QAction* act_compare = nullptr;
+    QAction* act_restore_points = nullptr;
+    compare_dialog* compare = nullptr;
+    restore_points_dialog* points_dialog = nullptr;
+    QList<int> snapshot_sides;
+    // What the read-back after the last write found, and why no restore point could be saved.
+    QList<int> write_differing;
+    QList<int> write_unread;
+    QString restore_point_error;
 
     // Undo and redo
     struct history_field {

@@ -4,6 +4,7 @@
 #include "app/mainwindow.h"
 
 #include "app/main_form.h"
+#include "app/override_book.h"
 #include "app/prompts.h"
 #include "device/d2xx/hotplug_watcher.h"
 #include "device/rv8.h"
@@ -53,6 +54,9 @@ void MainWindow::when_device_opened(QString serial_number, quint16 version, rv8_
     unit_ints.clear();
     set_led(led_label, green_led);
     set_connection_status(version, variant);
+    // A unit that kept its overrides through a lost link drives them still.
+    if (version != 0)
+        reset_owed_overrides(serial_number);
 
     // Last: an unplug while the box is open is then shown as it happens, not overwritten after.
     if (incompatible) {
@@ -94,6 +98,7 @@ void MainWindow::when_device_closed()
     device_connected = false;
     fw_version = 0;
     connection_status->setText(QStringLiteral("Not Connected"));
+    overrides->link_lost();
     set_led(led_label, red_led);
     setWindowTitle(title_base() + QStringLiteral(" : Not Connected"));
 }

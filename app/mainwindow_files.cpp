@@ -63,6 +63,9 @@ void MainWindow::on_act_write_triggered()
     }
     ui->act_write->setEnabled(false);
     ui->act_write_all->setEnabled(false);
+    // The form's marks are what a Write sends; a group a failed write left pending in the model
+    // may since have been read anew and must not go out with its old values.
+    controller->worker->remove_all_sets();
     fields_to_vars();
     controller->worker->start_write();
 }
@@ -73,6 +76,7 @@ void MainWindow::on_act_write_all_triggered()
     ui->act_write->setEnabled(false);
     ui->act_write_all->setEnabled(false);
     add_all_to_set();
+    controller->worker->remove_all_sets();
     fields_to_vars();
     controller->worker->start_write();
 }
@@ -88,12 +92,19 @@ void MainWindow::when_wrote_data(FT_STATUS status)
     // Only a connected unit can be written to; the link may have closed while this one ran.
     ui->act_write->setEnabled(device_connected);
     ui->act_write_all->setEnabled(device_connected);
-    const QList<int> done = write_acknowledged;
+    QList<int> done = write_acknowledged;
     const QList<int> left = write_unacknowledged;
+    // Acknowledged, but read back otherwise or not at all: as good as not written.
+    const QList<int> unsure = write_differing + write_unread;
+    const QList<int> differing = write_differing, unread = write_unread;
+    const QString no_point = restore_point_error;
     write_acknowledged.clear();
     write_unacknowledged.clear();
+    write_differing.clear();
+    write_unread.clear();
+    restore_point_error.clear();
     // What the unit did not take is still to be written: the next Write sends it again.
-    for (int g : left)
+    for (int g : left + unsure)
         mark_group(g);
     if (status != FT_OK && left.isEmpty() && done.isEmpty()) {
         changed_tables.unite(written_tables);
@@ -102,23 +113,46 @@ void MainWindow::when_wrote_data(FT_STATUS status)
     written_tables.clear();
     written_ints.clear();
     set_changes_pending(!changed_tables.isEmpty() || !changed_ints.isEmpty() || !changed_trims.isEmpty());
+    for (int g : unsure) {
+        done.removeAll(g);
+        forget_unit_group(g);
+    }
     remember_written(done);
     // Edit Defaults is let go only once the unit holds the factory calibration.
     if (done.contains(g_base_map_cal)) {
         ui->map_cal_edit_defaults->setChecked(false);
         on_map_cal_edit_defaults_clicked();
     }
-    if (status == FT_OK)
+    if (status == FT_OK && unsure.isEmpty())
         return;
-    qWarning("Error writing data to device");
+    const QString read_back = (differing.isEmpty() ? QString() : QStringLiteral("The unit holds different values for: %1\n")
+                                                                     .arg(group_names(differing).join(QStringLiteral(", "))))
+                              + (unread.isEmpty() ? QString() : QStringLiteral("They could not be read back: %1\n")
+                                                                    .arg(group_names(unread).join(QStringLiteral(", "))));
     box_request box;
+    box.icon = QMessageBox::Critical;
+    if (status == FT_OK) {
+        box.text = !differing.isEmpty() ? QStringLiteral("The unit holds different values for: %1").arg(group_names(differing).join(QStringLiteral(", ")))
+                                        : QStringLiteral("The write could not be read back for: %1").arg(group_names(unread).join(QStringLiteral(", ")));
+        box.informative = read_back + QStringLiteral("\nThe unit acknowledged the write, but reading it back did not find what was "
+                                                     "sent. These stay marked for Write: write again, or Read to see what the unit holds.");
+        box.icon = QMessageBox::Warning;
+        qWarning().noquote() << box.text;
+        ask(box);
+        return;
+    }
+    qWarning("Error writing data to device");
     box.text = QStringLiteral("Error writing data to device");
     box.informative = QStringLiteral("Could not write data to device, check the log for possible error messages.");
+    if (!no_point.isEmpty())
+        box.informative = QStringLiteral("Nothing was written: the unit's settings could not be saved as a restore point first "
+                                         "(%1).").arg(no_point);
     if (!left.isEmpty())
         box.informative += QStringLiteral("\n\nWritten: %1\nNot written, still marked for Write: %2")
                                .arg(done.isEmpty() ? QStringLiteral("nothing") : group_names(done).join(QStringLiteral(", ")),
                                     group_names(left).join(QStringLiteral(", ")));
-    box.icon = QMessageBox::Critical;
+    if (!read_back.isEmpty())
+        box.informative += QStringLiteral("\n\n") + read_back.trimmed();
     ask(box);
 }
 

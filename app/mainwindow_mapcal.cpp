@@ -1,15 +1,20 @@
 // MAP calibration and the output overrides. The active calibration travels to the unit as one
 // block, so every active edit marks all four of its values; the factory defaults are marked only
-// while "Edit Defaults" is held down.
+// while "Edit Defaults" is held down. Every override the window sets ends by itself after its time,
+// on Esc, when the window closes, or when its unit comes back after a lost link.
 #include "app/mainwindow.h"
 
 #include "app/main_form.h"
 #include "app/mapcal_rules.h"
+#include "app/override_book.h"
 #include "app/prompts.h"
 #include "device/rv8.h"
 #include "model/conv.h"
 
+#include <QAction>
 #include <QDoubleSpinBox>
+#include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSpinBox>
@@ -168,24 +173,133 @@ void MainWindow::on_map_cal_default_clicked()
     ui->active_atm->setValue(ui->base_atm->value());
 }
 
-void MainWindow::set_override(table_index output)
+void MainWindow::connect_overrides()
 {
-    const int percent = ui->out[outputs::position_of(output)].override_value->value();
-    if (percent >= 0)
-        controller->worker->set_override(output, override_duty(percent));
+    overrides = new override_book(this);
+    overrides->setObjectName(QStringLiteral("override_book"));
+    act_reset_overrides = new QAction(QStringLiteral("Reset All Overrides"), this);
+    act_reset_overrides->setObjectName(QStringLiteral("act_reset_overrides"));
+    act_reset_overrides->setShortcut(QKeySequence(Qt::Key_Escape));
+    act_reset_overrides->setStatusTip(QStringLiteral("Reset every output override this window has set (Esc)"));
+    // Enabled only while an override is held, so that Esc keeps its other meanings the rest of the time.
+    act_reset_overrides->setEnabled(false);
+    ui->menuDevice->addSeparator();
+    ui->menuDevice->addAction(act_reset_overrides);
+    addAction(act_reset_overrides);
+    connect(act_reset_overrides, &QAction::triggered, this, [this] { reset_all_overrides(QStringLiteral("Esc pressed")); });
+    connect(overrides, &override_book::expired, this, [this](table_index output) {
+        reset_override(output, QStringLiteral("its %1 s ran out").arg(overrides->seconds(output)));
+    });
+    connect(overrides, &override_book::changed, this, &MainWindow::show_override_countdowns);
+    connect(controller->worker, &rv8_worker::override_done, this, &MainWindow::when_override_done);
 }
 
-void MainWindow::reset_override(table_index output)
+void MainWindow::set_override(table_index output)
 {
+    const output_form& o = ui->out[outputs::position_of(output)];
+    const int percent = o.override_value->value();
+    if (percent < 0)
+        return;
+    const uint duty = override_duty(percent);
+    const int seconds = o.override_seconds->value();
+    const QString name = table_names.value(output).section(QLatin1Char(' '), 0, 0);
+    const QString lasting = seconds > 0 ? QStringLiteral("for %1 s").arg(seconds) : QStringLiteral("until reset");
+    // A pump or valve forced while the engine turns changes how it runs: the user says so first.
+    if (live_logging && latest_frame.rpm > 0) {
+        box_request box;
+        box.text = QStringLiteral("Override %1 to %2 % with the engine running?").arg(name).arg(std::min(percent, 100));
+        box.informative = QStringLiteral("The engine turns at %1 RPM. %2 will be driven at %3 % (duty %4) %5, whatever "
+                                         "its table says.")
+                              .arg(latest_frame.rpm)
+                              .arg(name)
+                              .arg(std::min(percent, 100))
+                              .arg(duty)
+                              .arg(lasting);
+        box.icon = QMessageBox::Warning;
+        box.buttons = QMessageBox::Yes | QMessageBox::No;
+        box.default_button = QMessageBox::No;
+        if (ask(box) != QMessageBox::Yes)
+            return;
+    }
+    qInfo().noquote() << QStringLiteral("Override %1 set to %2 % (duty %3) %4").arg(name).arg(std::min(percent, 100)).arg(duty).arg(lasting);
+    overrides->set(output, std::min(percent, 100), seconds, unit_serial);
+    controller->worker->set_override(output, duty);
+}
+
+void MainWindow::reset_override(table_index output, const QString& why)
+{
+    const QString name = table_names.value(output).section(QLatin1Char(' '), 0, 0);
+    if (overrides->held(output)) {
+        const int seconds = overrides->seconds(output);
+        qInfo().noquote() << QStringLiteral("Override %1 reset (was %2 % (duty %3) %4): %5")
+                                 .arg(name)
+                                 .arg(overrides->percent(output))
+                                 .arg(override_duty(overrides->percent(output)))
+                                 .arg(seconds > 0 ? QStringLiteral("for %1 s").arg(seconds) : QStringLiteral("until reset"), why);
+        resetting.insert(output, {overrides->percent(output), overrides->seconds(output)});
+    } else {
+        qInfo().noquote() << QStringLiteral("Override %1 reset: %2").arg(name, why);
+    }
+    overrides->ended(output);
     controller->worker->reset_override(output);
     ui->out[outputs::position_of(output)].override_value->setValue(-1);
+}
+
+void MainWindow::reset_all_overrides(const QString& why)
+{
+    for (table_index output : overrides->held_outputs())
+        reset_override(output, why);
+}
+
+void MainWindow::reset_owed_overrides(const QString& serial)
+{
+    for (table_index output : overrides->take_owed(serial)) {
+        qInfo().noquote() << QStringLiteral("Override %1 reset: the unit it was set on is connected again")
+                                 .arg(table_names.value(output).section(QLatin1Char(' '), 0, 0));
+        controller->worker->reset_override(output);
+    }
+}
+
+void MainWindow::when_override_done(table_index output, int duty, FT_STATUS result)
+{
+    const held_override was = resetting.take(output);
+    if (result == FT_OK)
+        return;
+    const QString name = table_names.value(output).section(QLatin1Char(' '), 0, 0);
+    if (duty >= 0) {
+        // The unit never took it: no countdown for an override that is not there.
+        overrides->ended(output);
+        status(QStringLiteral("The unit did not take the %1 override").arg(name));
+        return;
+    }
+    // Still owed: a reconnect of the unit, Esc or Reset tries again.
+    if (was.percent >= 0) {
+        overrides->set(output, was.percent, was.seconds, unit_serial);
+        overrides->link_lost();
+    }
+    if (!device_connected)
+        return;
+    box_request box;
+    box.text = QStringLiteral("The %1 override could not be reset").arg(name);
+    box.informative = QStringLiteral("The unit did not answer and may still drive %1 at the override's duty. Press Reset "
+                                     "again, or switch the unit off.")
+                          .arg(name);
+    box.icon = QMessageBox::Critical;
+    ask(box);
+}
+
+void MainWindow::show_override_countdowns()
+{
+    for (const output_form& o : ui->out)
+        o.override_left->setText(overrides->left_text(o.desc->index));
+    act_reset_overrides->setEnabled(device_connected && overrides->any_held());
 }
 
 void MainWindow::on_main_override_set_clicked() { set_override(tbl_main); }
 void MainWindow::on_aux_override_set_clicked() { set_override(tbl_aux); }
 void MainWindow::on_gpo1_override_set_clicked() { set_override(tbl_gpo1); }
 void MainWindow::on_gpo2_override_set_clicked() { set_override(tbl_gpo2); }
-void MainWindow::on_main_override_reset_clicked() { reset_override(tbl_main); }
-void MainWindow::on_aux_override_reset_clicked() { reset_override(tbl_aux); }
-void MainWindow::on_gpo1_override_reset_clicked() { reset_override(tbl_gpo1); }
-void MainWindow::on_gpo2_override_reset_clicked() { reset_override(tbl_gpo2); }
+void MainWindow::on_main_override_reset_clicked() { reset_override(tbl_main, QStringLiteral("Reset pressed")); }
+void MainWindow::on_aux_override_reset_clicked() { reset_override(tbl_aux, QStringLiteral("Reset pressed")); }
+void MainWindow::on_gpo1_override_reset_clicked() { reset_override(tbl_gpo1, QStringLiteral("Reset pressed")); }
+void MainWindow::on_gpo2_override_reset_clicked() { reset_override(tbl_gpo2, QStringLiteral("Reset pressed")); }

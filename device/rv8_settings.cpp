@@ -65,9 +65,10 @@ void rv8_worker::start_write()
         return;
     }
     const FT_STATUS status = vars->vars_to_rv8();
-    // An acknowledgement says the message arrived, not that the unit stored it.
+    // An acknowledgement says the message arrived, not that the unit stored it. A unit that has
+    // gone silent is not asked again: the write has failed already, and each read would wait.
     QList<int> differing, unread;
-    if (read_back_on)
+    if (read_back_on && status != FT_OTHER_ERROR && is_open())
         vars->check_written(vars->last_written(), &differing, &unread);
     if (!differing.isEmpty())
         qWarning().noquote() << "The unit holds different values for:" << group_names(differing).join(QStringLiteral(", "));

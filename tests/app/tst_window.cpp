@@ -123,14 +123,14 @@ private slots:
         // X_ stands for each of main_, aux_, gpo1_ and gpo2_.
         const QList<std::pair<const char*, QString>> kinds = {
             {"QAction", "act_reconnect act_open act_save act_save_as act_read act_write act_write_all act_reset "
-                        "act_logging act_live_log_to_file act_rw_debug"},
+                        "act_logging act_live_log_to_file act_rw_debug act_compare act_restore_points act_reset_overrides"},
             {"QMenu", "menuMenu menuDevice menuSettings"},
             {"QToolBar", "toolBar"},
             {"QStatusBar", "statusBar"},
             {"QTabWidget", "main_tab"},
             {"QComboBox", "gpi1_control gpi2_control boost_select live_display_format X_control X_vert_axis"},
             {"QSpinBox", "gpi1_request gpi2_request gpi1_act_delay gpi2_act_delay gpi1_deact_delay gpi2_deact_delay "
-                         "X_override max_engine_speed main_time_delay main_min_duty aux_time_delay aux_min_duty "
+                         "X_override X_override_seconds max_engine_speed main_time_delay main_min_duty aux_time_delay aux_min_duty "
                          "battery_trim an_a_trim an_b_trim main_current_trim aux_current_trim X_horz_axis_gt "
                          "pump_prime_delay pump_prime_delay_2 gpo1_act_delay gpo1_deact_delay gpo2_act_delay "
                          "gpo2_deact_delay X_duty_live_value X_horz_live_value live_log_timer_start live_log_timer_stop"},
@@ -148,7 +148,8 @@ private slots:
                           "live_an_b_voltage live_rpm live_map live_log_folder live_log_file_name"},
             {"QLabel", "X_vert_axis_name X_vert_axis_units X_vert_axis_name_2 X_vert_axis_units_2 gpo1_operate_label "
                        "gpo2_operate_label gpo1_vert_comp_label gpo2_vert_comp_label gpo1_horz_comp_label "
-                       "gpo2_horz_comp_label live_an_a_units live_an_b_units live_log_timer connection_status"},
+                       "gpo2_horz_comp_label live_an_a_units live_an_b_units live_log_timer connection_status "
+                       "X_override_left"},
             {"VerticalLabel", "X_vert_axis_label"},
             {"duty_table", "X_table"},
             {"table_graph", "X_graph"},

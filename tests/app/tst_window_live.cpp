@@ -5,6 +5,7 @@
 #include "app/live_format.h"
 #include "app/log_file_name.h"
 #include "app/mapcal_rules.h"
+#include "app/override_book.h"
 #include "device/rv8.h"
 #include "device/rv8_protocol.h"
 #include "graphs/log_graph.h"
@@ -18,6 +19,7 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -219,7 +221,9 @@ private slots:
         QVERIFY(rig->find<duty_table>("gpo2_table")->highlight_wanted());
         rig->find<QComboBox>("live_display_format")->setCurrentIndex(2);
         rig->find<QSpinBox>("main_override")->setValue(100);
-        rig->find<QPushButton>("main_override_set")->click();
+        rig->prompts.answer = [](const box_request& b) { return b.buttons & QMessageBox::Yes ? QMessageBox::Yes : QMessageBox::Ok; };
+        rig->find<QPushButton>("main_override_set")->click(); // the engine turns: asked first
+        QCOMPARE(rig->prompts.asked.last().text, QStringLiteral("Override MAIN to 100 % with the engine running?"));
         QTRY_COMPARE(rig->find<QLineEdit>("live_main_duty")->text(), QStringLiteral("0x3ff"));
 
         live(*rig, false);
@@ -472,6 +476,85 @@ private slots:
         }
         rig->find<QPushButton>("main_override_reset")->click();
         QCOMPARE(rig->find<QSpinBox>("main_override")->value(), -1);
+    }
+
+    // Overrides end by themselves: at their time, on Esc, when their unit comes back after a lost
+    // link and when the window closes; each set and reset is in the debug log.
+    void overrides_end_by_themselves()
+    {
+        log_capture log;
+        auto rig = connected();
+        QVERIFY(rig);
+        auto* book = rig->find<override_book>("override_book");
+        qint64 now = 1000;
+        book->set_clock([&now] { return now; });
+        const QByteArray main_reset = unit_frame(QByteArray::fromHex("C308000101"));
+        auto set = [&](const char* output, int percent, int seconds) {
+            rig->find<QSpinBox>(QString(output) + "_override")->setValue(percent);
+            rig->find<QSpinBox>(QString(output) + "_override_seconds")->setValue(seconds);
+            rig->find<QPushButton>(QString(output) + "_override_set")->click();
+        };
+        auto left = [&](const char* output) { return rig->find<QLabel>(QString(output) + "_override_left")->text(); };
+
+        // With the engine turning the user is asked first; No sends nothing.
+        live(*rig, true);
+        QTRY_VERIFY(rig->find<QLineEdit>("live_rpm")->text().toInt() > 0);
+        rig->prompts.answer = [](const box_request&) { return QMessageBox::No; };
+        set("main", 50, 2);
+        QCOMPARE(rig->prompts.asked.last().text, QStringLiteral("Override MAIN to 50 % with the engine running?"));
+        live(*rig, false); // behind any request made before it
+        QVERIFY(!rig->device->writes().contains(unit_frame(QByteArray::fromHex("C30200020200"))));
+        rig->prompts.answer = [](const box_request&) { return QMessageBox::Ok; };
+
+        rig->device->clear_writes();
+        set("main", 50, 2);
+        QCOMPARE(left("main"), QStringLiteral("2 s"));
+        now = 2999;
+        book->check();
+        QCOMPARE(sent_before_marker(*rig), QList<QByteArray>{unit_frame(QByteArray::fromHex("C30200020200"))});
+        now = 3000;
+        book->check();
+        QTRY_VERIFY(rig->device->writes().contains(main_reset));
+        QCOMPARE(rig->find<QSpinBox>("main_override")->value(), -1);
+        QCOMPARE(left("main"), QString());
+        QVERIFY(log.has(QtInfoMsg, "Override MAIN set to 50 % (duty 512) for 2 s"));
+        QVERIFY(log.has(QtInfoMsg, "Override MAIN reset (was 50 % (duty 512) for 2 s): its 2 s ran out"));
+
+        // "until reset" outlasts any time; Esc ends it and every other one.
+        set("gpo1", 100, 0);
+        now += 1000000;
+        book->check();
+        QCOMPARE(left("gpo1"), QStringLiteral("until reset"));
+        set("gpo2", 20, 30);
+        QTRY_VERIFY(rig->device->writes().contains(unit_frame(QByteArray::fromHex("C306000200CD"))));
+        rig->device->clear_writes();
+        rig->window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(rig->window.get()));
+        QTest::keyClick(rig->window.get(), Qt::Key_Escape);
+        QTRY_COMPARE(rig->device->writes(), QList<QByteArray>({unit_frame(QByteArray::fromHex("C308000103")),
+                                                               unit_frame(QByteArray::fromHex("C308000104"))}));
+        QVERIFY(!rig->find<QAction>("act_reset_overrides")->isEnabled());
+
+        // A unit that lost its link may still drive the output: reset once it is back.
+        set("aux", 50, 10);
+        // A GPO1 reset runs behind the set: once it is on the wire the unit has taken the set.
+        rig->device->clear_writes();
+        rig->find<QPushButton>("gpo1_override_reset")->click();
+        QTRY_VERIFY(rig->device->writes().contains(unit_frame(QByteArray::fromHex("C308000103"))));
+        rig->plug(false);
+        QTRY_COMPARE(rig->status(), QStringLiteral("Not Connected"));
+        QCOMPARE(left("aux"), QStringLiteral("reset on reconnect"));
+        rig->device->clear_writes();
+        rig->plug(true);
+        QTRY_VERIFY(rig->device->writes().contains(unit_frame(QByteArray::fromHex("C308000102"))));
+        QCOMPARE(left("aux"), QString());
+
+        // Closing the window resets what it holds before the link closes.
+        set("main", 30, 10);
+        QTRY_VERIFY(rig->device->writes().contains(unit_frame(QByteArray::fromHex("C3020002") + char(0x01) + char(0x33))));
+        rig->device->clear_writes();
+        rig->window.reset();
+        QVERIFY(rig->device->writes().contains(main_reset));
     }
 
     void firmware_images_are_checked_before_the_unit_is_touched_data()

@@ -2,9 +2,14 @@
 // its corrections, settings files, custom analog conversions.
 
 #include "app/app_resources.h"
+#include "app/compare_dialog.h"
 #include "app/custom_csv.h"
+#include "app/restore_points_dialog.h"
 #include "device/rv8.h"
+#include "model/param_units.h"
+#include "model/restore_points.h"
 #include "model/rv8_vars.h"
+#include "model/table_record.h"
 #include "sim/sim_unit.h"
 #include "tables/duty_table.h"
 #include "tests/support/log_capture.h"
@@ -15,6 +20,7 @@
 #include <QClipboard>
 #include <QProcess>
 #include <QPushButton>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLineEdit>
@@ -23,6 +29,8 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QMenu>
+#include <QTableWidget>
+#include <QTreeWidget>
 #include <QUndoView>
 
 #include <csignal>
@@ -106,7 +114,47 @@ struct form_rig : window_rig {
         return find<QSpinBox>(name)->value();
     }
     duty_table* table(const char* name) const { return find<duty_table>(name); }
+    QString serial() const { return device->info().serial_number; }
 };
+
+// The rows Compare lists, "setting | item | A | B", tables with their children indented.
+QStringList compare_rows(compare_dialog* dialog)
+{
+    QStringList out;
+    auto* tree = dialog->findChild<QTreeWidget*>("compare_rows");
+    for (int i = 0; i < tree->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = tree->topLevelItem(i);
+        out << QStringList{item->text(0), item->text(1), item->text(2), item->text(3)}.join(" | ");
+        for (int c = 0; c < item->childCount(); ++c)
+            out << "  " + QStringList{item->child(c)->text(1), item->child(c)->text(2), item->child(c)->text(3)}.join(" | ");
+    }
+    return out;
+}
+
+QTreeWidgetItem* compare_row(compare_dialog* dialog, const QString& setting)
+{
+    const QList<QTreeWidgetItem*> found = dialog->findChild<QTreeWidget*>("compare_rows")->findItems(setting, Qt::MatchExactly);
+    return found.value(0);
+}
+
+// A file as another tool would change it: through its INI keys, the table sealed again.
+void edit_file(const QString& path, const std::function<void(QSettings&)>& change)
+{
+    QSettings file(path, QSettings::IniFormat);
+    change(file);
+}
+
+void set_cells(QSettings& file, const QString& table, int row, QList<int> columns, quint16 counts)
+{
+    const QString key = QStringLiteral("rv8_vars/tables/") + table;
+    QByteArray t = file.value(key).toByteArray();
+    for (int col : columns) {
+        t[table_record::cell_offset(row, col)] = char(counts >> 8);
+        t[table_record::cell_offset(row, col) + 1] = char(counts);
+    }
+    t[639] = char(table_record::checksum_of(t.left(639)));
+    file.setValue(key, t);
+}
 
 QString write_csv(const QString& path, const QByteArray& text)
 {
@@ -305,6 +353,146 @@ private slots:
         QCOMPARE(written_types(rig.device), QByteArray("070c0d0e1517"));
         QCOMPARE(memory_of(rig.device).rpm_scaler.left(1).toHex(), QByteArray("04"));
         QCOMPARE(memory_of(rig.device).tables[sim_memory::main].mid(0, 2).toHex(), QByteArray("0199")); // 40 %
+    }
+
+    // Compare the unit with the form and with a file, take a row and a block of cells, Write: the
+    // unit then holds exactly what was taken, and nothing that was left.
+    void compare_takes_chosen_values_into_the_form()
+    {
+        QTemporaryDir dir;
+        form_rig rig;
+        rig.read();
+        const QString tuned = dir.filePath("tuned.bnini");
+        rig.save_as(tuned);
+        rig.write(); // after a save everything is marked: the unit then holds the form
+        edit_file(tuned, [](QSettings& f) {
+            f.setValue("rv8_vars/ints/36/GPI1 act delay", 16);
+            set_cells(f, "2/MAIN duty table", 3, {5, 6, 7}, 379);
+        });
+        rig.type("pulses_per_rev", "3");
+        rig.find<QAction>("act_compare")->trigger();
+        auto* dialog = rig.find<compare_dialog>("compare_dialog");
+        QTRY_VERIFY(dialog->holds(0) && dialog->holds(1));
+        QCOMPARE(compare_rows(dialog), QStringList("RPM scaler |  | 2.0 pulses/rev | 3.0 pulses/rev"));
+        QCOMPARE(dialog->findChild<QLabel*>("compare_counts")->text(), QStringLiteral("1 setting differs, 1196 are equal"));
+
+        rig.prompts.pick = [&](const file_request&) { return tuned; };
+        dialog->choose(1, compare_dialog::file);
+        QCOMPARE(compare_rows(dialog), QStringList({"GPI1 act delay |  | 104 ms | 208 ms", "MAIN duty table | 3 cells differ |  | "}));
+        QCOMPARE(dialog->findChild<QLabel*>("compare_counts")->text(), QStringLiteral("4 settings differ, 1193 are equal"));
+        dialog->findChild<QCheckBox*>("compare_differences_only")->setChecked(false);
+        QCOMPARE(compare_rows(dialog).size(), 177); // every integer, every table item but the cells
+        dialog->findChild<QCheckBox*>("compare_differences_only")->setChecked(true);
+
+        compare_row(dialog, "GPI1 act delay")->setCheckState(0, Qt::Checked);
+        auto* tree = dialog->findChild<QTreeWidget*>("compare_rows");
+        tree->setCurrentItem(compare_row(dialog, "MAIN duty table"));
+        auto* cells = dialog->findChild<QTableWidget*>("compare_cells");
+        QCOMPARE(cells->item(3, 5)->text(), QStringLiteral("80 \u2192 37"));
+        cells->setRangeSelected(QTableWidgetSelectionRange(3, 5, 3, 6), true);
+        dialog->findChild<QPushButton*>("compare_check_cells")->click();
+        QCOMPARE(compare_row(dialog, "MAIN duty table")->checkState(0), Qt::PartiallyChecked);
+        dialog->findChild<QPushButton*>("compare_take")->click();
+
+        QCOMPARE(rig.value("gpi1_act_delay"), 208.0);
+        QCOMPARE(rig.table("main_table")->item(3, 5)->text() + rig.table("main_table")->item(3, 6)->text()
+                     + rig.table("main_table")->item(3, 7)->text(),
+                 QStringLiteral("373784"));
+        const quint16 left_alone = table_record(memory_of(rig.device).tables[sim_memory::main]).cell(3, 7);
+        QCOMPARE(rig.find<QAction>("act_undo")->text(), QStringLiteral("Undo Take 3 setting(s) from tuned.bnini"));
+        rig.write();
+        QCOMPARE(written_types(rig.device), QByteArray("0b0e15"));
+        const sim_memory m = memory_of(rig.device);
+        QCOMPARE(m.io_word(sim_memory::io_gpi1_act_delay), quint16(16));
+        const QByteArray& main = m.tables[sim_memory::main];
+        QCOMPARE(QList<quint16>({table_record(main).cell(3, 5), table_record(main).cell(3, 6), table_record(main).cell(3, 7)}),
+                 QList<quint16>({379, 379, left_alone}));
+        QCOMPARE(m.rpm_scaler.left(1).toHex(), QByteArray("06"));
+    }
+
+    // Every window write keeps the unit's settings from before as a restore point (but not the
+    // same settings twice); a point taken through Compare and written brings the unit back.
+    void restore_points_bring_the_unit_back()
+    {
+        form_rig rig;
+        // Unprogrammed delays (FFFF) read as 0, and a point holds what was read: program them first.
+        rig.device->with([](sim_unit* unit, virtual_faults&) {
+            unit->memory().io_modes.replace(sim_memory::io_gpi2_act_delay, 4, QByteArray(4, '\0'));
+            return 0;
+        });
+        rig.read();
+        QDir(restore_points::folder(rig.serial())).removeRecursively(); // another case's unit had the same serial
+        const sim_memory before = memory_of(rig.device);
+        rig.type("pulses_per_rev", "3");
+        rig.table("main_table")->item(15, 0)->setText("40");
+        rig.write();
+        rig.type("gpi1_act_delay", "208");
+        rig.write();
+        // Tables written as the unit holds them: the second time the newest point holds the unit
+        // already, and only says what the last write sent.
+        for (const char* name : {"main_table", "gpo1_table"}) {
+            const QString was = rig.table(name)->item(0, 0)->text();
+            rig.table(name)->item(0, 0)->setText("1");
+            rig.table(name)->item(0, 0)->setText(was);
+            rig.write();
+        }
+        const QList<restore_point> points = restore_points::list(rig.serial());
+        QStringList written;
+        for (const restore_point& p : points)
+            written << p.written + " / " + fw_version_text(p.fw_version);
+        QCOMPARE(written, QStringList({"MAIN duty table, RPM scaler / fw v1.75", "pump prime delay, IO modes / fw v1.75",
+                                       "GPO1 duty table / fw v1.75"}));
+        QVERIFY(!(memory_of(rig.device) == before));
+
+        rig.find<QAction>("act_restore_points")->trigger();
+        auto* list = rig.find<QTreeWidget>("restore_points_list");
+        QCOMPARE(list->topLevelItemCount(), 3);
+        list->setCurrentItem(list->topLevelItem(2)); // newest first
+        rig.find<QPushButton>("restore_points_compare")->click();
+        auto* dialog = rig.find<compare_dialog>("compare_dialog");
+        QTRY_VERIFY(dialog->holds(0) && dialog->holds(1));
+        QCOMPARE(compare_rows(dialog), QStringList({"RPM scaler |  | 3.0 pulses/rev | 2.0 pulses/rev",
+                                                    "GPI1 act delay |  | 208 ms | 104 ms", "MAIN duty table | 1 cell differs |  | "}));
+        auto* tree = dialog->findChild<QTreeWidget*>("compare_rows");
+        for (int i = 0; i < tree->topLevelItemCount(); ++i)
+            tree->topLevelItem(i)->setCheckState(0, Qt::Checked);
+        dialog->findChild<QPushButton*>("compare_take")->click();
+        rig.write();
+        QVERIFY(memory_of(rig.device) == before);
+    }
+
+    void a_write_the_unit_does_not_hold_stays_marked_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("named");
+        QTest::addColumn<QByteArray>("again");
+        QTest::newRow("a MAIN table write dropped") << "drop" << "MAIN duty table" << QByteArray("0b");
+        QTest::newRow("an IO modes write altered") << "alter" << "IO modes" << QByteArray("15");
+    }
+    void a_write_the_unit_does_not_hold_stays_marked()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, named);
+        QFETCH(QByteArray, again);
+        form_rig rig;
+        rig.read();
+        rig.table("main_table")->item(15, 0)->setText("40");
+        rig.type("gpi1_act_delay", "208");
+        rig.device->with([&](sim_unit* unit, virtual_faults&) {
+            (fault == "drop" ? unit->faults().drop_write : unit->faults().alter_write) = fault == "drop" ? 0x0B : 0x15;
+            return 0;
+        });
+        rig.prompts.answer = [](const box_request&) { return QMessageBox::Ok; };
+        rig.write();
+        QCOMPARE(written_types(rig.device), QByteArray("070b15"));
+        QCOMPARE(rig.prompts.asked.last().text, "The unit holds different values for: " + named);
+        QVERIFY(rig.window->has_changes_pending());
+        rig.write();
+        QCOMPARE(written_types(rig.device), again);
+        QVERIFY(!rig.window->has_changes_pending());
+        const sim_memory m = memory_of(rig.device);
+        QCOMPARE(m.io_word(sim_memory::io_gpi1_act_delay), quint16(16));
+        QCOMPARE(m.tables[sim_memory::main].mid(0, 2).toHex(), QByteArray("0199"));
     }
 
     void factory_calibration_goes_only_while_edit_defaults_is_held_data()
