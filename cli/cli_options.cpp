@@ -2,6 +2,7 @@
 #include "cli/cli_failure.h"
 
 #include "device/d2xx/unit_sources.h"
+#include "live/pre_trigger.h"
 
 #include <QMap>
 
@@ -38,10 +39,17 @@ const QList<command_desc>& commands()
          "  --list: the restore points kept for the unit (--serial) or for every unit.\n"
          "  FILE: writes one of the unit's restore points back to it, as write does; another unit's\n"
          "  is refused unless --force."},
-        {"log", 1, 1, {"--seconds", "--start-after"},
-         "log [--seconds N] [--start-after N] FILE.bnlog\n"
+        {"log", 1, 1, {"--seconds", "--start-after", "--pre", "--start-when", "--stop-when", "--marker-on-signal"},
+         "log [--seconds N] [--start-after N] [--pre N] [--start-when COND] [--stop-when COND]\n"
+         "    [--marker-on-signal] FILE.bnlog\n"
          "  Records live data into a live-log file for N seconds, or until Ctrl+C; --start-after waits N\n"
-         "  seconds before writing. Prints the number of records written."},
+         "  seconds before writing. --pre N (0 to 60) begins the file with the records of the N seconds\n"
+         "  before writing starts. --start-when waits until a condition has held, --stop-when ends the\n"
+         "  recording once one has: CHANNEL OP VALUE [for SECONDS] in user units, for example\n"
+         "  \"rpm>3000 for 0.5\" or \"map<=2\"; OP is >, >=, < or <=; channels: rpm, map, an_a, an_b,\n"
+         "  battery, main_duty, aux_duty, gpo1_duty, gpo2_duty, main_current, aux_current, gpi1, gpi2.\n"
+         "  --marker-on-signal: SIGUSR1 adds a marker at the newest record. Prints the number of records\n"
+         "  written."},
         {"flash", 1, 1, {},
          "flash IMAGE\n  Checks the firmware image, then programs it. Exit 0 only when the unit reports the new version."},
         {"reset", 0, 0, {}, "reset\n  Restarts the unit. Make sure the engine is not running."},
@@ -78,6 +86,23 @@ double number_of(const QString& option, const QString& text, double min)
     return v;
 }
 
+double seconds_within(const QString& option, const QString& text, double min, double max)
+{
+    bool ok = false;
+    const double v = text.toDouble(&ok);
+    if (!ok || !(v >= min && v <= max))
+        usage_error(QStringLiteral("%1 wants a number of seconds from %2 to %3, got \"%4\"").arg(option).arg(min).arg(max).arg(text));
+    return v;
+}
+
+bool condition_of(const QString& option, const QString& text, record_condition* out)
+{
+    QString error;
+    if (!record_condition::parse(text, out, &error))
+        usage_error(option + QStringLiteral(": ") + error);
+    return true;
+}
+
 // The virtual unit as another unit would answer: an older firmware, its bootloader (0), an RV8-S.
 void tune_virtual_unit(const QString& option, const QString& value, sim_config* config)
 {
@@ -102,7 +127,8 @@ cli_options parse_cli_options(const QStringList& arguments)
 {
     static const QStringList global_values{"--port", "--serial", "--virtual-store", "--virtual-unit-fw",
                                            "--virtual-unit-variant"};
-    static const QStringList value_options = global_values + QStringList{"--seconds", "--start-after"};
+    static const QStringList value_options =
+        global_values + QStringList{"--seconds", "--start-after", "--pre", "--start-when", "--stop-when"};
     cli_options o;
     QStringList used;
     for (int i = 0; i < arguments.size(); ++i) {
@@ -147,6 +173,12 @@ cli_options parse_cli_options(const QStringList& arguments)
             o.seconds = number_of(arg, value, 0.001);
         else if (arg == QLatin1String("--start-after"))
             o.start_after = int(number_of(arg, value, 0));
+        else if (arg == QLatin1String("--pre"))
+            o.pre_seconds = seconds_within(arg, value, 0, pre_trigger::max_seconds);
+        else if (arg == QLatin1String("--start-when"))
+            o.has_start_when = condition_of(arg, value, &o.start_when);
+        else if (arg == QLatin1String("--stop-when"))
+            o.has_stop_when = condition_of(arg, value, &o.stop_when);
         else
             o.flags << arg;
         if (!global_values.contains(arg))

@@ -5,6 +5,7 @@
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/interrupt_watch.h"
+#include "cli/marker_signal.h"
 #include "cli/unit_session.h"
 
 #include <QCoreApplication>
@@ -27,6 +28,9 @@ int main(int argc, char** argv)
             console::out(options.command.isEmpty() ? cli_usage() : command_usage(options.command));
             return exit_ok;
         }
+        // Before the worker's thread starts, so that no thread takes the signal's default action.
+        if (options.has("--marker-on-signal"))
+            marker_signal::block();
         console::install_message_handler(options.verbose);
         interrupt_watch interrupt;
         unit_session session(options);

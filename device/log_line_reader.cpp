@@ -9,7 +9,9 @@ bool is_space(char c)
     return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
-std::string_view trimmed(const char* first, const char* last)
+} // namespace
+
+std::string_view log_line_reader::trimmed(const char* first, const char* last)
 {
     if (const void* zero = std::memchr(first, '\0', size_t(last - first)))
         last = static_cast<const char*>(zero);
@@ -19,8 +21,6 @@ std::string_view trimmed(const char* first, const char* last)
         --last;
     return std::string_view(first, size_t(last - first));
 }
-
-} // namespace
 
 log_line_reader::log_line_reader(QIODevice& source, size_t block_size) : source(source), buffer(block_size)
 {
@@ -34,6 +34,7 @@ bool log_line_reader::next(std::string_view& line)
             const char* stop = static_cast<const char*>(nl);
             begin = size_t(stop - buffer.data()) + 1;
             line = trimmed(first, stop);
+            terminated = true;
             return true;
         }
         if (!refill()) {
@@ -41,6 +42,29 @@ bool log_line_reader::next(std::string_view& line)
                 return false;
             line = trimmed(buffer.data() + begin, buffer.data() + end);
             begin = end;
+            terminated = false;
+            return true;
+        }
+    }
+}
+
+bool log_line_reader::next_lines(std::string_view& text)
+{
+    for (;;) {
+        const char* first = buffer.data() + begin;
+        if (const void* nl = memrchr(first, '\n', end - begin)) {
+            const size_t stop = size_t(static_cast<const char*>(nl) - buffer.data()) + 1;
+            text = std::string_view(first, stop - begin);
+            begin = stop;
+            terminated = true;
+            return true;
+        }
+        if (!refill()) {
+            if (begin == end)
+                return false;
+            text = std::string_view(buffer.data() + begin, end - begin);
+            begin = end;
+            terminated = false;
             return true;
         }
     }

@@ -14,6 +14,13 @@ public:
 
     // False at the end of the source.
     bool next(std::string_view& line);
+    // The next run of whole lines, as they stand, each with its '\n' but perhaps the source's last;
+    // valid until the next call. False at the end of the source.
+    bool next_lines(std::string_view& text);
+    // Whether the last line or run handed out ended with '\n': a file cut while being written does not.
+    bool ended_with_newline() const { return terminated; }
+    // A line as next() hands it out: cut at a zero byte, white space around it removed.
+    static std::string_view trimmed(const char* first, const char* last);
 
 private:
     bool refill();
@@ -23,4 +30,5 @@ private:
     size_t begin = 0;
     size_t end = 0;
     bool exhausted = false;
+    bool terminated = true;
 };

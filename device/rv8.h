@@ -2,6 +2,8 @@
 // The worker that owns everything touching the unit, and the controller that gives it a thread.
 
 #include "device/d2xx/ftd2xx.h"
+#include "live/log_marker.h"
+#include "live/pre_trigger.h"
 #include "live/rv8_frame.h"
 #include "live/rv8_log.h"
 #include "live/tsafe_qvector.h"
@@ -16,6 +18,7 @@
 #include <QString>
 #include <QThread>
 
+#include <atomic>
 #include <string_view>
 
 class QTimer;
@@ -51,6 +54,8 @@ public:
     const tsafe_qvector<unsigned int>& get_data(rv8_log::e_data e) const { return log.const_data(e); }
     const tsafe_qvector<unsigned int>& get_file_marks() const { return file_marks; }
     const rv8_log& get_log() const { return log; }
+    // Rows in the recording's file so far, those kept from before its start included.
+    qint64 rows_in_file() const { return file_rows.load(); }
 
 signals:
     void opened(QString serial_number, quint16 fw_version, rv8_variant variant);
@@ -89,6 +94,14 @@ signals:
     void log_file_failed(QString filename, QString reason);
     // A recording's file holds its last row and is closed.
     void log_file_closed(QString filename);
+    // A recording's file is open with its heads and the rows of the records kept from before its
+    // start (earlier_rows of them).
+    void log_file_started(QString filename, int earlier_rows);
+    // A marker was placed; in_file: written into the recording (else only kept for one that starts
+    // while its record is still among those kept from before).
+    void marker_added(log_marker marker, bool in_file);
+    // The markers of the log just parsed, just before parsed_log_file.
+    void markers_read(QList<log_marker> markers);
     // The outcome of vars_to_file; reason is empty on success.
     void wrote_file(QString filename, bool success, QString reason);
     // A transaction paused live logging (true) and that pause is over (false), whether or not
@@ -111,6 +124,10 @@ public slots:
     void start_fw_program(QString fw_location);
     void set_log_file(QString filename);
     void enable_log_to_file(bool enable);
+    // Records of the last seconds (0 to 60) kept while no file is written, to begin the next one with.
+    void set_pre_trigger(double seconds);
+    // A marker at the record stamped so, or at the newest record when stamp is negative.
+    void add_log_marker(qint64 stamp, QString note);
     void start_live_logging();
     void stop_live_logging(bool immediately);
     void stop_live_logging();
@@ -164,6 +181,8 @@ private:
 
     bool write_log_heads();
     bool write_log_row(const rv8_frame& frame);
+    bool write_earlier_records(int* written);
+    QByteArray header_if_pending();
     bool write_to_log_file(const QByteArray& text);
     void log_file_failure(const QString& reason);
     void close_log_file();
@@ -188,6 +207,11 @@ private:
     bool log_to_file = false;
     bool header_pending = true;
     tsafe_qvector<unsigned int> file_marks;
+    pre_trigger earlier_records;
+    // Markers placed while no file was written, for a recording that starts with their records.
+    QList<log_marker> waiting_markers;
+    qint64 newest_stamp = -1;
+    std::atomic<qint64> file_rows{0};
     bool restore_points_on = false;
     bool read_back_on = true;
 };

@@ -227,7 +227,11 @@ void rv8_worker::accept_record(const QByteArray& record)
 {
     const rv8_frame frame(record);
     log.append(frame);
-    const bool written = log_to_file && log_file.isOpen() && write_log_row(frame);
+    newest_stamp = frame.timestamp;
+    const bool recording = log_to_file && log_file.isOpen();
+    const bool written = recording && write_log_row(frame);
+    if (!recording)
+        earlier_records.add(frame);
     file_marks.append(written ? 1 : 0);
     emit log_data_ready(frame);
 }

@@ -11,6 +11,7 @@
 #include <QDebug>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 
 void rv8_worker::set_log_file(QString filename)
@@ -64,7 +65,89 @@ void rv8_worker::enable_log_to_file(bool enable)
         return;
     }
     header_pending = true;
+    file_rows = 0;
     log_to_file = write_log_heads();
+    int earlier = 0;
+    if (log_to_file && write_earlier_records(&earlier))
+        emit log_file_started(name, earlier);
+}
+
+void rv8_worker::set_pre_trigger(double seconds)
+{
+    if (in_other_thread([=] { set_pre_trigger(seconds); }))
+        return;
+    earlier_records.set_seconds(seconds);
+    if (earlier_records.seconds() <= 0)
+        waiting_markers.clear();
+}
+
+// The records kept from before the start, as rows in their order, each followed by the markers
+// placed at it; their samples are then marked as written where the store still holds them.
+bool rv8_worker::write_earlier_records(int* written)
+{
+    const std::vector<rv8_frame> earlier = earlier_records.take();
+    QList<log_marker> markers = waiting_markers;
+    waiting_markers.clear();
+    *written = int(earlier.size());
+    if (earlier.empty())
+        return true;
+    std::stable_sort(markers.begin(), markers.end(),
+                     [](const log_marker& a, const log_marker& b) { return a.stamp < b.stamp; });
+    QByteArray text = header_if_pending();
+    text.reserve(text.size() + int(earlier.size()) * 200);
+    int m = 0;
+    // A marker whose record is no longer kept has nothing left to mark.
+    while (m < markers.size() && markers[m].stamp < earlier.front().timestamp)
+        ++m;
+    for (size_t i = 0; i < earlier.size(); ++i) {
+        text += earlier[i].to_row().toLatin1();
+        const bool last = i + 1 == earlier.size();
+        while (m < markers.size() && (last || markers[m].stamp < earlier[i + 1].timestamp))
+            text += markers[m++].to_line();
+    }
+    if (!write_to_log_file(text))
+        return false;
+    header_pending = false;
+    file_rows += qint64(earlier.size());
+    const int stored = log.size();
+    const int k = int(earlier.size());
+    for (int i = 0; i < k; ++i) {
+        const int p = stored - k + i;
+        if (p >= 0 && log.const_timestamps().value(p) == earlier[size_t(i)].timestamp)
+            file_marks.replace(p, 1);
+    }
+    return true;
+}
+
+void rv8_worker::add_log_marker(qint64 stamp, QString note)
+{
+    if (in_other_thread([=] { add_log_marker(stamp, note); }))
+        return;
+    if (stamp < 0)
+        stamp = newest_stamp;
+    if (stamp < 0) {
+        qWarning("No record to place a marker at");
+        return;
+    }
+    log_marker marker;
+    marker.stamp = stamp;
+    marker.note = log_marker::clean_note(note);
+    qDebug().noquote() << "Marker at" << stamp << marker.note;
+    if (log_to_file && log_file.isOpen()) {
+        const bool written = write_to_log_file(header_if_pending() + marker.to_line());
+        if (written)
+            header_pending = false;
+        emit marker_added(marker, written);
+        return;
+    }
+    if (earlier_records.seconds() > 0) {
+        const double oldest = double(newest_stamp) - earlier_records.seconds() * 1000.0;
+        waiting_markers.erase(std::remove_if(waiting_markers.begin(), waiting_markers.end(),
+                                             [oldest](const log_marker& m) { return double(m.stamp) < oldest; }),
+                              waiting_markers.end());
+        waiting_markers << marker;
+    }
+    emit marker_added(marker, false);
 }
 
 bool rv8_worker::write_log_heads()
@@ -75,15 +158,20 @@ bool rv8_worker::write_log_heads()
     return write_to_log_file(text);
 }
 
+// The line end the heads leave open and the column header, before the first row or marker.
+QByteArray rv8_worker::header_if_pending()
+{
+    return header_pending ? "\r\n" + rv8_frame::csv_header().toLatin1() : QByteArray();
+}
+
 bool rv8_worker::write_log_row(const rv8_frame& frame)
 {
-    QByteArray text;
-    if (header_pending)
-        text = "\r\n" + rv8_frame::csv_header().toLatin1();
+    QByteArray text = header_if_pending();
     text += frame.to_row().toLatin1();
     if (!write_to_log_file(text))
         return false;
     header_pending = false;
+    ++file_rows;
     return true;
 }
 

@@ -14,6 +14,8 @@ rv8_worker::rv8_worker() : vars(new rv8_vars(this)), log_timer(new QTimer(this))
     log_timer->setTimerType(Qt::PreciseTimer);
     connect(log_timer, &QTimer::timeout, this, &rv8_worker::check_log_data);
     qRegisterMetaType<rv8_variant>("rv8_variant");
+    qRegisterMetaType<log_marker>("log_marker");
+    qRegisterMetaType<QList<log_marker>>("QList<log_marker>");
 }
 
 rv8_worker::~rv8_worker()
@@ -62,6 +64,13 @@ void rv8_worker::clear_live_logs()
         return;
     log.clear();
     file_marks.clear();
+    // Emptied while no stream runs, the store begins a new session: what was kept from the last one
+    // does not lead up to anything in it. (brennix-cli empties it while recording, to bound memory.)
+    if (!is_logging()) {
+        earlier_records.clear();
+        waiting_markers.clear();
+        newest_stamp = -1;
+    }
 }
 
 void rv8_worker::recall_frame_at(QPointF point)

@@ -48,6 +48,19 @@ public:
         }
     }
 
+    // Copies elements [first, first + n) into out; both must lie within the array.
+    void copy(int first, int n, T* out) const
+    {
+        while (n > 0) {
+            const int in_chunk = std::min(n, chunk_size - (first & (chunk_size - 1)));
+            const T* from = &(*this)[first];
+            std::copy(from, from + in_chunk, out);
+            out += in_chunk;
+            first += in_chunk;
+            n -= in_chunk;
+        }
+    }
+
     void swap(chunked_vector& other)
     {
         chunks.swap(other.chunks);

@@ -1,12 +1,16 @@
 #pragma once
 // Every live sample of the session in column form, so that the chart can plot any value against
 // time without copying. The worker appends and clears; the chart reads the columns meanwhile.
+//
+// Samples are found by time with a binary search while their stamps do not go back, which they do
+// not from a unit nor in a file the program wrote; a store whose stamps do go back is searched
+// from end to end. A time index would cost some 8 bytes a sample for a case that hardly occurs.
 
 #include "live/rv8_frame.h"
-#include "live/time_bucket_index.h"
 #include "live/tsafe_qvector.h"
 
 #include <array>
+#include <atomic>
 #include <vector>
 
 class rv8_log {
@@ -53,6 +57,8 @@ public:
     void append(const rv8_frame& frame);
     // The same as appending each frame in turn, but each column is locked once for all of them.
     void append(const std::vector<rv8_frame>& frames);
+    // n samples from columns: stamps[k] and values[e][k], each value already narrowed to its field.
+    void append_columns(int n, const qint64* stamps, const std::array<const quint32*, rv8_frame::value_count>& values);
     int size() const;
     // Sample i rebuilt from the columns; an all-zero frame, logged, when i is out of range.
     rv8_frame at(int i) const;
@@ -67,7 +73,13 @@ public:
     void clear();
 
 private:
+    void note_order(qint64 t);
+    // The positions [first, end) that hold stamps of t's bucket, while the stamps are in order.
+    void bucket_range(qint64 t, int& first, int& end) const;
+
     tsafe_qvector<qint64> timestamps;
-    time_bucket_index time_index;
     std::array<tsafe_qvector<unsigned int>, rv8_frame::value_count> columns;
+    // Only the worker appends and searches; atomic all the same, as it costs nothing.
+    std::atomic<bool> in_order{true};
+    qint64 last_stamp = 0;
 };

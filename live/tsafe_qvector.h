@@ -39,6 +39,17 @@ public:
         return true;
     }
 
+    // Copies up to n elements from first on into out under one lock; the number copied.
+    int copy(int first, int n, T* out) const
+    {
+        QReadLocker locker(&lock);
+        if (first < 0 || first >= data.size() || n <= 0)
+            return 0;
+        n = qMin(n, data.size() - first);
+        data.copy(first, n, out);
+        return n;
+    }
+
     T last(const T& fallback = T()) const
     {
         QReadLocker locker(&lock);

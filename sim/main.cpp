@@ -21,6 +21,27 @@ namespace {
     std::exit(2);
 }
 
+// "S:RPM:PSI,S:RPM:PSI,...", seconds rising.
+std::vector<sim_drive_point> drive_from(const QString& text)
+{
+    std::vector<sim_drive_point> drive;
+    for (const QString& point : text.split(QLatin1Char(','))) {
+        const QStringList parts = point.split(QLatin1Char(':'));
+        bool ok = parts.size() == 3;
+        sim_drive_point p{0, 0, 0};
+        if (ok)
+            p.s = parts[0].toDouble(&ok);
+        if (ok)
+            p.rpm = parts[1].toDouble(&ok);
+        if (ok)
+            p.psi = parts[2].toDouble(&ok);
+        if (!ok || p.rpm < 0 || (!drive.empty() && p.s < drive.back().s))
+            die(QStringLiteral("--drive wants SECONDS:RPM:PSI points, seconds rising, such as 0:850:-10,2:4000:5"));
+        drive.push_back(p);
+    }
+    return drive;
+}
+
 sim_config config_from(const QCommandLineParser& args)
 {
     sim_config config;
@@ -44,6 +65,8 @@ sim_config config_from(const QCommandLineParser& args)
             die(QStringLiteral("--live-period wants milliseconds, 0 or more"));
     }
     config.start_in_bootloader = args.isSet(QStringLiteral("bootloader"));
+    if (args.isSet(QStringLiteral("drive")))
+        config.drive = drive_from(args.value(QStringLiteral("drive")));
     return config;
 }
 
@@ -84,6 +107,10 @@ int main(int argc, char** argv)
         {QStringLiteral("live-period"), QStringLiteral("Milliseconds between live records."), QStringLiteral("ms")},
         {QStringLiteral("store"), QStringLiteral("Keep the unit's settings in this file across runs."), QStringLiteral("file")},
         {QStringLiteral("bootloader"), QStringLiteral("Start in the bootloader, as a unit without firmware.")},
+        {QStringLiteral("drive"),
+         QStringLiteral("Drive the engine through these points instead of the drive cycle, from the first live data on: "
+                        "SECONDS:RPM:PSI,..."),
+         QStringLiteral("points")},
     });
     args.process(app);
     if (signals_fd < 0)

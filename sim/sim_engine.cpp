@@ -48,7 +48,23 @@ int delay_ms(quint16 ticks)
 
 } // namespace
 
-sim_engine::sim_engine(quint32 seed) : rng(seed ? seed : 1) {}
+sim_engine::sim_engine(quint32 seed, std::vector<sim_drive_point> drive) : rng(seed ? seed : 1), drive(std::move(drive)) {}
+
+double sim_engine::drive_value(double t_ms, double sim_drive_point::*field) const
+{
+    const double s = t_ms / 1000.0;
+    if (s <= drive.front().s)
+        return drive.front().*field;
+    for (size_t i = 0; i + 1 < drive.size(); ++i) {
+        const sim_drive_point& a = drive[i];
+        const sim_drive_point& b = drive[i + 1];
+        if (s < b.s) {
+            const double f = b.s > a.s ? (s - a.s) / (b.s - a.s) : 1.0;
+            return a.*field + (b.*field - a.*field) * f * f * (3 - 2 * f);
+        }
+    }
+    return drive.back().*field;
+}
 
 int sim_engine::noise(int spread)
 {
@@ -156,8 +172,8 @@ int sim_engine::output_duty(int table, const sim_memory& m, const loads& now, do
 sim_live_record sim_engine::sample(double t_ms, sim_memory& memory, const overrides& forced)
 {
     sim_live_record r;
-    const double rpm = std::max(0.0, rpm_at(t_ms) + noise(15));
-    const double psi = boost_psi_at(t_ms);
+    const double rpm = std::max(0.0, (scripted() ? drive_value(t_ms, &sim_drive_point::rpm) : rpm_at(t_ms)) + noise(15));
+    const double psi = scripted() ? drive_value(t_ms, &sim_drive_point::psi) : boost_psi_at(t_ms);
     loads now;
     now.rpm = rpm;
     now.map = clamp10(psi * map_counts_per_psi + map_counts_at_zero + noise(1));

@@ -7,6 +7,15 @@
 #include "sim/sim_memory.h"
 
 #include <array>
+#include <vector>
+
+// One point of a scripted drive: from s seconds on the engine turns rpm at psi of boost, moving
+// smoothly to the next point.
+struct sim_drive_point {
+    double s;
+    double rpm;
+    double psi;
+};
 
 class sim_engine {
 public:
@@ -21,7 +30,9 @@ public:
     static constexpr double main_full_amps = 12.0; // pump current at full duty
     static constexpr double aux_full_amps = 6.0;
 
-    explicit sim_engine(quint32 seed = 1);
+    // A drive given points the engine follows instead of the cycle, and holds the last one.
+    explicit sim_engine(quint32 seed = 1, std::vector<sim_drive_point> drive = {});
+    bool scripted() const { return !drive.empty(); }
 
     // The sample at t_ms after power-on (or the last restart). The GPI input states are also
     // written to memory, where the state commands read them.
@@ -43,5 +54,7 @@ private:
     int output_duty(int table, const sim_memory& m, const loads& now, double t_ms) const;
     int gpi_override(int table, const sim_memory& m, double t_ms) const;
     static double load_of(const QByteArray& table, const loads& now);
+    double drive_value(double t_ms, double sim_drive_point::*field) const;
     quint32 rng;
+    std::vector<sim_drive_point> drive;
 };

@@ -47,7 +47,7 @@ QByteArray be16(quint16 v)
 } // namespace
 
 sim_unit::sim_unit(sim_config config)
-    : cfg(config), engine(config.seed), app_version(config.fw_version), boot(config.start_in_bootloader),
+    : cfg(config), engine(config.seed, config.drive), app_version(config.fw_version), boot(config.start_in_bootloader),
       app_valid(!config.start_in_bootloader)
 {
 }
@@ -141,7 +141,9 @@ void sim_unit::stream_until(time_point now)
 
 void sim_unit::emit_record(time_point at)
 {
-    const sim_live_record r = engine.sample(ms_since_power_on(at), eeprom, forced);
+    const double t = engine.scripted() ? std::chrono::duration<double, std::milli>(at - drive_start).count()
+                                       : ms_since_power_on(at);
+    const sim_live_record r = engine.sample(t, eeprom, forced);
     send_at(at, r.to_bytes(fault_switches.bad_live_trailer));
     fault_switches.bad_live_trailer = false;
 }
@@ -204,6 +206,10 @@ void sim_unit::handle_frame(const sim_frame_reader::frame& f, time_point now)
         if (on && !stream)
             next_record = now + std::chrono::duration_cast<sim_clock::duration>(
                                     std::chrono::duration<double, std::milli>(cfg.live_period_ms));
+        if (on && !drive_started) {
+            drive_started = true;
+            drive_start = now;
+        }
         stream = on;
         reply(f.type, {}, now);
         return;

@@ -23,6 +23,9 @@ struct sim_config {
     quint32 seed = 1;               // sensor noise and drive cycle; equal seeds give equal runs
     int banner_delay_ms = 20;       // from the bootloader request's reply to the banner
     int flash_write_ms = 4;         // per firmware line, between ACK and XON
+    // A scripted engine instead of the drive cycle, its clock starting with the first live data,
+    // so that a test knows what the unit reports when; empty: the cycle.
+    std::vector<sim_drive_point> drive{};
 };
 
 class sim_unit {
@@ -86,5 +89,7 @@ private:
     bool stream = false;
     bool clock_started = false;
     time_point power_on{};
+    bool drive_started = false;
+    time_point drive_start{};
     time_point next_record{};
 };

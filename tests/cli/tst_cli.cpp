@@ -10,6 +10,7 @@
 #include "model/restore_points.h"
 #include "model/table_record.h"
 
+#include <QDateTime>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
@@ -189,6 +190,14 @@ private slots:
              "brennix-cli: " + path("none.bnini") + " does not exist; give the path of a .bnini settings file\n"},
             {{"log", "--seconds", "soon", "a.bnlog"}, 2, "",
              "brennix-cli: --seconds wants a number of seconds, 0.001 or more, got \"soon\"" + help},
+            {{"log", "--pre", "90", "a.bnlog"}, 2, "",
+             "brennix-cli: --pre wants a number of seconds from 0 to 60, got \"90\"" + help},
+            {{"log", "--start-when", "rpn>3000", "a.bnlog"}, 2, "",
+             "brennix-cli: --start-when: \"rpn\" is no live channel; channels are rpm, map, an_a, an_b, battery, "
+             "main_duty, aux_duty, gpo1_duty, gpo2_duty, main_current, aux_current, gpi1, gpi2" + help},
+            {{"log", "--stop-when", "rpm < 1500 for", "a.bnlog"}, 2, "",
+             "brennix-cli: --stop-when: cannot read \"rpm < 1500 for\": write CHANNEL OP VALUE [for SECONDS], for "
+             "example \"rpm>3000 for 0.5\"" + help},
             {{"--port", "ttyUSB0", "list"}, 2, "",
              "brennix-cli: --port wants an absolute device path such as /dev/pts/4, got \"ttyUSB0\"\n"},
             {{"--virtual-unit", "read", "/nonexistent/x.bnini"}, 2, "",
@@ -398,6 +407,81 @@ private slots:
         const result s = finish(p);
         QCOMPARE(std::make_pair(s.code, s.out),
                  std::make_pair(0, QStringLiteral("%1 records written to %2\n").arg(data_rows(stopped)).arg(stopped)));
+    }
+
+    // An engine that idles, flicks to 4000 rpm for 0.3 s, idles, holds 4000 for 2 s, cruises at 2000
+    // and then idles for good: the recording starts 0.5 s into the long pull with the second before
+    // it, goes on through the cruise between the two thresholds, and ends 1 s into the idle.
+    void recording_between_two_conditions()
+    {
+        QProcess engine;
+        engine.start(QStringLiteral(RV8_SIM_PATH),
+                     {"--drive", "0:850:-10,1:850:-10,1.02:4000:5,1.3:4000:5,1.32:850:-10,2:850:-10,2.02:4000:5,"
+                                 "4:4000:5,4.02:2000:0,5:2000:0,5.02:900:-10"});
+        QVERIFY(engine.waitForReadyRead(5000));
+        const QString port = QString::fromLocal8Bit(engine.readLine()).trimmed();
+        const QString file = path("between.bnlog");
+        QProcess* p = start({"--port", port, "log", "--pre", "1", "--start-when", "rpm>3000 for 0.5", "--stop-when",
+                             "rpm<1500 for 1", "--marker-on-signal", file});
+        QTRY_VERIFY_WITH_TIMEOUT(data_rows(file) > 100, 15000);
+        ::kill(pid_t(p->processId()), SIGUSR1);
+        const result r = finish(p);
+        engine.terminate();
+        QVERIFY(engine.waitForFinished(5000));
+        QCOMPARE(std::make_pair(r.code, r.out),
+                 std::make_pair(0, QStringLiteral("%1 records and 1 marker written to %2\n").arg(data_rows(file)).arg(file)));
+
+        rv8_worker reader;
+        QSignalSpy markers(&reader, &rv8_worker::markers_read);
+        reader.parse_log_file(file);
+        const rv8_log& rows = reader.get_log();
+        QList<qint64> first_at; // first row above 3000, first below 3000, first below 1500 after it
+        int pulls = 0;
+        bool pulling = false;
+        for (int i = 0; i < rows.size(); ++i) {
+            const int rpm = int(rows.const_data(rv8_log::e_rpm).value(i));
+            if ((first_at.size() == 0 && rpm > 3000) || (first_at.size() == 1 && rpm < 3000)
+                || (first_at.size() == 2 && rpm < 1500))
+                first_at << rows.const_timestamps().value(i);
+            pulls += rpm > 3000 && !pulling;
+            pulling = rpm > 3000;
+        }
+        QCOMPARE(pulls, 1); // the short flick before is not in the file
+        QCOMPARE(first_at.size(), 3);
+        const qint64 first = rows.const_timestamps().value(0), last = rows.const_timestamps().last();
+        // A second before the start, which came 0.5 s into the pull; the stop 1 s into the idle.
+        QVERIFY2(first_at[0] - first >= 400 && first_at[0] - first <= 650, qPrintable(QString::number(first_at[0] - first)));
+        QVERIFY(first_at[2] - first_at[1] >= 900);
+        QVERIFY2(last - first_at[2] >= 950 && last - first_at[2] <= 1400, qPrintable(QString::number(last - first_at[2])));
+        QCOMPARE(markers[0][0].value<QList<log_marker>>().size(), 1);
+        QCOMPARE(markers[0][0].value<QList<log_marker>>()[0].note, QStringLiteral("SIGUSR1"));
+    }
+
+    // Killed outright, the recording has every row up to the last second and opens without a fault.
+    void a_killed_recording_opens_cleanly()
+    {
+        const QString file = path("killed.bnlog");
+        QProcess* p = start(unit("virtual") + QStringList{"log", file});
+        QTRY_VERIFY_WITH_TIMEOUT(data_rows(file) > 100, 10000);
+        const qint64 killed = QDateTime::currentMSecsSinceEpoch();
+        p->kill();
+        QVERIFY(p->waitForFinished(5000));
+        delete p;
+        rv8_worker reader;
+        QSignalSpy settings(&reader, &rv8_worker::read_file);
+        QSignalSpy parsed(&reader, &rv8_worker::parsed_log_file);
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+            if (type != QtDebugMsg && !text.startsWith("The last row of"))
+                qFatal("%s", qPrintable(text));
+        });
+        reader.parse_log_file(file);
+        qInstallMessageHandler(nullptr);
+        QCOMPARE(parsed.count(), 1);
+        QCOMPARE(settings.count(), 1);
+        QCOMPARE(settings[0][0].value<FT_STATUS>(), FT_STATUS(FT_OK));
+        QVERIFY(reader.get_log().size() >= 100);
+        const qint64 last = reader.get_log().const_timestamps().last();
+        QVERIFY2(killed - last <= 1000, qPrintable(QString::number(killed - last)));
     }
 
     void calibrate_map_writes_only_when_asked()

@@ -1,4 +1,9 @@
+#include "live/dwell_map.h"
 #include "tests/device/tst_worker_rig.h"
+
+#include <QDateTime>
+#include <cctype>
+#include <climits>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -115,6 +120,86 @@ private slots:
         QCOMPARE(read_all(path), recorded);
         QCOMPARE(static_cast<const QList<QVariantList>&>(failed),
                  (QList<QVariantList>{{path, "The file already holds data; it was left as it was."}}));
+    }
+
+    // The records of the last 50 ms open the file in their order with their own stamps, then every
+    // record after them: none twice, none left out. A marker sits after its record, or goes with
+    // its record when that is no longer kept; a reader that skips comments reads the same rows.
+    void a_recording_begins_with_the_records_before_it()
+    {
+        worker_rig rig;
+        const QString path = dir.filePath("pre.bnlog");
+        rig.worker->set_pre_trigger(0.05);
+        rig.worker->set_log_file(path);
+        rig.start_logging();
+        QSignalSpy ready(rig.worker.get(), &rv8_worker::log_data_ready);
+        // One record a millisecond at most, so that a marker's stamp names one record.
+        const auto take = [&rig](int n) {
+            for (int k = 0; k < n; ++k) {
+                rig.queue_records(1);
+                rig.poll();
+                const qint64 t = rig.samples().last().timestamp;
+                while (QDateTime::currentMSecsSinceEpoch() <= t)
+                    QThread::usleep(100);
+            }
+        };
+        take(4);
+        rig.worker->add_log_marker(-1, QStringLiteral("gone with its record"));
+        const qint64 old = rig.samples().last().timestamp;
+        QTRY_VERIFY(QDateTime::currentMSecsSinceEpoch() > old + 60);
+        take(2);
+        rig.worker->add_log_marker(-1, QStringLiteral(" kept "));
+        take(1);
+        QSignalSpy started(rig.worker.get(), &rv8_worker::log_file_started);
+        rig.worker->enable_log_to_file(true);
+        take(2);
+        rig.worker->add_log_marker(-1, QStringLiteral("while\r\nwriting"));
+        take(1);
+        rig.worker->enable_log_to_file(false);
+
+        const QList<rv8_frame> all = rig.samples();
+        QCOMPARE(all, firsts<rv8_frame>(ready));
+        QCOMPARE(static_cast<const QList<QVariantList>&>(started), (QList<QVariantList>{{path, 3}}));
+        QCOMPARE(rig.marks(), (QList<unsigned int>{0, 0, 0, 0, 1, 1, 1, 1, 1, 1}));
+        QCOMPARE(rig.worker->rows_in_file(), qint64(6));
+        QByteArray rows = "\r\n" + rv8_frame::csv_header().toLatin1();
+        for (int i = 4; i < 10; ++i) {
+            rows += all[i].to_row().toLatin1();
+            if (i == 5)
+                rows += "# marker " + QByteArray::number(all[5].timestamp) + " kept\r\n";
+            if (i == 8)
+                rows += "# marker " + QByteArray::number(all[8].timestamp) + " while  writing\r\n";
+        }
+        const QByteArray text = read_all(path);
+        QVERIFY2(text.endsWith(rows), text.right(rows.size()).constData());
+
+        QSignalSpy markers(rig.worker.get(), &rv8_worker::markers_read);
+        rig.worker->stop_live_logging(true);
+        rig.worker->parse_log_file(path);
+        QCOMPARE(rig.samples(), all.mid(4));
+        QCOMPARE(markers[0][0].value<QList<log_marker>>(),
+                 (QList<log_marker>{{all[5].timestamp, "kept"}, {all[8].timestamp, "while  writing"}}));
+        QList<rv8_frame> skipping_comments;
+        for (const QByteArray& line : text.split('\n'))
+            if (!line.isEmpty() && std::isdigit(quint8(line[0])))
+                skipping_comments << rv8_frame(QString::fromLatin1(line.trimmed()));
+        QCOMPARE(skipping_comments, all.mid(4));
+
+        // The dwell map of the live frames and of the log that holds them is one and the same.
+        dwell_axes axes;
+        for (int i = 0; i < dwell_axes::size; ++i) {
+            axes.rpm[size_t(i)] = 500.0 * i;
+            axes.load[size_t(i)] = 64.0 * i;
+        }
+        dwell_source source;
+        for (int c = 0; c <= 1023; ++c)
+            source.load_of_counts.push_back(c);
+        dwell_map live(axes, source), logged(axes, source);
+        for (int i = 4; i < 10; ++i)
+            live.add(all[i]);
+        dwell_map::add_rows({&logged}, rig.worker->get_log(), 0, rig.stored(), LLONG_MIN, LLONG_MAX);
+        QVERIFY(live == logged);
+        QVERIFY(live.total_seconds() > 0);
     }
 
     void failures_stop_the_file_but_not_logging()

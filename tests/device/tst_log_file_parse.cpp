@@ -78,6 +78,14 @@ private slots:
                                         << values{0, 0, 0, 0} << -1 << "Parsed file %1 with 4 lines.";
         QTest::newRow("bad row") << row(1000) + "1010,12,oops\r\n" + row(1020) << values{1, 0, 1} << values{1, 0, 0}
                                  << -1 << "Could not parse line in log: 1010,12,oops";
+        // Markers are comments to the rows; a process killed while writing leaves its last row cut.
+        QTest::newRow("markers, and a row cut short")
+            << row(1000, 7) + "# marker 1000 first\r\n" + row(1013, 8) + "# marker 1013\r\n1026,9,0,0"
+            << values{7, 8} << values{1, 1} << -1
+            << "The last row of %1 ends without a line end and is left out: 1026,9,0,0";
+        QTest::newRow("a whole last row without its line end")
+            << row(1000, 7) + row(1013, 8).trimmed() << values{7, 8} << values{1, 1} << -1
+            << "Parsed file %1 with 2 lines.";
     }
 
     void files()
@@ -99,6 +107,39 @@ private slots:
         }
         QFETCH(QString, message);
         QVERIFY2(log.count(message.replace("%1", path)) == 1, qPrintable(log.texts().join(" | ")));
+    }
+
+    // Long enough to be read in several runs, each on two threads: marks, markers and rows as the
+    // rule gives them row by row, whichever run a gap falls at the start of.
+    void a_long_file_reads_as_a_short_one_does()
+    {
+        QByteArray text = rv8_frame::csv_header().toLatin1();
+        QList<unsigned int> values, expected_marks;
+        QList<qint64> marker_stamps;
+        qint64 t = 1000;
+        for (int k = 0; k < 40000; ++k) {
+            const bool gap = k > 0 && k % 3 == 0;
+            t += gap ? 60 : 13;
+            text += row(t, k % 1000);
+            values << unsigned(k % 1000);
+            expected_marks << (gap ? 0 : 1);
+            if (gap)
+                expected_marks[k - 1] = 0;
+            if (k % 4999 == 0) {
+                text += "# marker " + QByteArray::number(t) + " lap " + QByteArray::number(k) + "\r\n";
+                marker_stamps << t;
+            }
+        }
+        QSignalSpy markers(worker.get(), &rv8_worker::markers_read);
+        worker->parse_log_file(write(text));
+        QCOMPARE(firsts(), values);
+        QCOMPARE(marks(), expected_marks);
+        QCOMPARE(markers.count(), 1);
+        QList<qint64> read;
+        for (const log_marker& m : markers[0][0].value<QList<log_marker>>())
+            read << m.stamp;
+        QCOMPARE(read, marker_stamps);
+        QCOMPARE(markers[0][0].value<QList<log_marker>>()[2].note, QStringLiteral("lap 9998"));
     }
 
     void a_parse_replaces_the_store_and_a_failed_one_keeps_it()

@@ -1,8 +1,10 @@
 // The store is read by the chart while the worker appends, so besides the lookups the tests run a
 // real appending thread against a reading one.
 
+#include "live/dwell_map.h"
+#include "live/live_channels.h"
+#include "live/record_trigger.h"
 #include "live/rv8_log.h"
-#include "live/rv8_log_batch.h"
 #include "live/time_data.h"
 #include "tests/support/log_capture.h"
 
@@ -61,6 +63,32 @@ std::vector<rv8_frame> frames_of(int first, int n, T&& time_of)
     for (int i = first; i < first + n; ++i)
         frames.push_back(frame_at(time_of(i)));
     return frames;
+}
+
+// Engine speed 0 to 15000 across in steps of 1000, a load of 10 to 160 counts up in steps of 10.
+dwell_map grid_map()
+{
+    dwell_axes axes;
+    for (int i = 0; i < dwell_axes::size; ++i) {
+        axes.rpm[size_t(i)] = 1000.0 * i;
+        axes.load[size_t(i)] = 10.0 * (i + 1);
+    }
+    dwell_source source;
+    source.load_column = rv8_log::e_map_adc;
+    for (int c = 0; c <= 1023; ++c)
+        source.load_of_counts.push_back(c);
+    source.duty_column = rv8_log::e_main_duty;
+    source.current_column = rv8_log::e_main_current;
+    return dwell_map(axes, source);
+}
+
+rv8_frame engine_at(qint64 t, quint16 rpm, quint16 map = 0)
+{
+    rv8_frame f;
+    f.timestamp = t;
+    f.rpm = rpm;
+    f.map_adc = map;
+    return f;
 }
 
 }  // namespace
@@ -136,12 +164,25 @@ private slots:
     {
         rv8_log single;
         rv8_log batched;
+        rv8_log columned;
         const auto time_of = [](int i) { return qint64((i * 37) % 5000) * 3 - 900; };
         int done = 0;
         for (int n : {0, 1, 2046, 2049, 5000, 1}) {
             for (const rv8_frame& f : frames_of(done, n, time_of))
                 single.append(f);
             batched.append(frames_of(done, n, time_of));
+            // Columns as a parse hands them over.
+            std::vector<qint64> stamps;
+            std::array<std::vector<quint32>, rv8_frame::value_count> values;
+            for (const rv8_frame& f : frames_of(done, n, time_of)) {
+                stamps.push_back(f.timestamp);
+                for (int e = 0; e < rv8_frame::value_count; ++e)
+                    values[size_t(e)].push_back(f.value(e));
+            }
+            std::array<const quint32*, rv8_frame::value_count> from;
+            for (int e = 0; e < rv8_frame::value_count; ++e)
+                from[size_t(e)] = values[size_t(e)].data();
+            columned.append_columns(n, stamps.data(), from);
             done += n;
         }
         QCOMPARE(batched.size(), done);
@@ -149,27 +190,130 @@ private slots:
             QCOMPARE(batched.const_data(rv8_log::e_data(e)).size(), done);
         int differ = 0;
         for (int i = 0; i < done; ++i)
-            differ += batched.at(i) != single.at(i) || batched.roughly_at(time_of(i)) != single.roughly_at(time_of(i));
+            differ += batched.at(i) != single.at(i) || batched.roughly_at(time_of(i)) != single.roughly_at(time_of(i))
+                      || columned.at(i) != single.at(i) || columned.roughly_at(time_of(i)) != single.roughly_at(time_of(i));
         QCOMPARE(differ, 0);
         QVERIFY(batched.at(done - 1) == frame_at(time_of(done - 1)));
     }
 
-    // Batches of three: a gap may open a batch, which reaches back into the marks already stored.
-    void batch_marks_both_sides_of_a_gap()
+    // Rows and columns in grid terms: row 0 is the top (the highest load).
+    void dwell_weights_data()
     {
-        rv8_log log;
-        tsafe_qvector<unsigned int> marks;
-        {
-            rv8_log_batch batch(log, marks, 3);
-            int i = 0;
-            for (bool gap : {true, false, false, true, false, true, false})
-                batch.add(frame_at(i++), gap);
-            QVERIFY(log.size() == 6 && marks.size() == 6);
+        QTest::addColumn<int>("rpm");
+        QTest::addColumn<int>("load");
+        QTest::addColumn<QString>("weights"); // row,column:share ...
+        QTest::addColumn<QString>("hit");
+        QTest::newRow("on a breakpoint") << 3000 << 60 << "10,3:1" << "10,3";
+        QTest::newRow("between") << 2250 << 85 << "7,2:0.375 7,3:0.125 8,2:0.375 8,3:0.125" << "7,2";
+        QTest::newRow("above and right of the axes") << 20000 << 500 << "0,15:1" << "0,15";
+        QTest::newRow("below the axes") << 0 << 5 << "15,0:1" << "15,0";
+        QTest::newRow("on the last breakpoint") << 15000 << 160 << "0,15:1" << "0,15";
+    }
+    void dwell_weights()
+    {
+        QFETCH(int, rpm);
+        QFETCH(int, load);
+        dwell_map map = grid_map();
+        QStringList shares;
+        for (const dwell_map::weight& w : map.weights(quint32(rpm), quint32(load)))
+            shares << QStringLiteral("%1,%2:%3").arg(w.row).arg(w.column).arg(w.share);
+        QTEST(shares.join(' '), "weights");
+        // A sample stands for the time since the one before: 40 ms here, split by the same shares.
+        map.add(engine_at(1000, 0, 500));
+        map.add(engine_at(1040, quint16(rpm), quint16(load)));
+        QStringList hits;
+        double seconds = 0;
+        for (int r = 0; r < dwell_map::size; ++r)
+            for (int c = 0; c < dwell_map::size; ++c)
+                if (map.at(r, c).hits && !(r == 0 && c == 0))
+                    hits << QStringLiteral("%1,%2").arg(r).arg(c);
+        for (const dwell_map::weight& w : map.weights(quint32(rpm), quint32(load))) {
+            QCOMPARE(map.at(w.row, w.column).seconds - (w.row == 0 && w.column == 0 ? 0.01313 : 0), 0.040 * w.share);
+            seconds += 0.040 * w.share;
         }
-        for (int i = 0; i < 7; ++i)
-            QCOMPARE(marks.value(i, 9), (std::array<unsigned int, 7>{0, 1, 0, 0, 0, 0, 1}[size_t(i)]));
-        QCOMPARE(log.size(), 7);
-        QVERIFY(log.at(3) == frame_at(3) && log.at(6) == frame_at(6));
+        QTEST(hits.join(' '), "hit");
+        QCOMPARE(map.total_seconds(), 0.01313 + seconds);
+    }
+
+    // The first sample and the one after a gap count one record period; stamps going back too.
+    void dwell_intervals_and_means()
+    {
+        dwell_map map = grid_map();
+        const qint64 stamps[] = {5000, 5013, 5026, 5100, 5110, 4000};
+        const double counted[] = {13.13, 13, 13, 13.13, 10, 13.13};
+        double total = 0;
+        for (size_t i = 0; i < std::size(stamps); ++i) {
+            rv8_frame f = engine_at(stamps[i], 3000, 60);
+            f.main_duty = i % 2 ? 1023 : 0;
+            f.main_current = 205;
+            map.add(f);
+            total += counted[i] / 1000;
+            QCOMPARE(map.at(10, 3).seconds, total);
+        }
+        QCOMPARE(map.at(10, 3).hits, quint64(6));
+        QCOMPARE(map.at(10, 3).mean_duty(), 50.0);
+        QCOMPARE(map.at(10, 3).mean_current(), 205 / 20.48);
+        QCOMPARE(map.samples(), quint64(6));
+        map.reset();
+        QCOMPARE(map.total_seconds(), 0.0);
+    }
+
+    void condition_texts_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("read"); // the condition read back as text, or the error
+        const QString channels = live_channels::keys().join(", ");
+        const QString form = "write CHANNEL OP VALUE [for SECONDS], for example \"rpm>3000 for 0.5\"";
+        QTest::newRow("with a hold") << "rpm>3000 for 0.5" << "rpm>3000 for 0.5";
+        QTest::newRow("blanks and case") << " MAP <= -2.5 " << "map<=-2.5";
+        QTest::newRow("seconds written out") << "main_duty>=50 for 2s" << "main_duty>=50 for 2";
+        QTest::newRow("no such channel") << "rpn>3000" << "\"rpn\" is no live channel; channels are " + channels;
+        QTest::newRow("no operator") << "rpm=>3000" << "cannot read \"rpm=>3000\": " + form;
+        QTest::newRow("hold below zero") << "rpm>3000 for -1" << "cannot read \"rpm>3000 for -1\": " + form;
+        QTest::newRow("hold missing") << "rpm>3000 for" << "cannot read \"rpm>3000 for\": " + form;
+    }
+    void condition_texts()
+    {
+        QFETCH(QString, text);
+        record_condition c;
+        QString error;
+        QTEST(record_condition::parse(text, &c, &error) ? c.text() : error, "read");
+    }
+
+    // Start once RPM > 3000 has held 0.5 s, stop once RPM < 1500 has held 1 s: samples 100 ms apart.
+    void trigger_holds_and_hysteresis()
+    {
+        record_trigger::plan plan;
+        plan.has_start = plan.has_stop = true;
+        record_condition::parse("rpm>3000 for 0.5", &plan.start_when, nullptr);
+        record_condition::parse("rpm<1500 for 1", &plan.stop_when, nullptr);
+        const QList<QPair<int, int>> drive = {{1000, 3}, {4000, 5}, {1000, 1}, {4000, 8}, {2000, 10},
+                                              {1000, 10}, {2000, 1}, {1000, 12}, {4000, 6}};
+        const channel_scale scale;
+        QStringList actions;
+        record_trigger trigger;
+        trigger.arm(plan, false);
+        qint64 t = 0;
+        int sample = 0;
+        for (const auto& d : drive)
+            for (int k = 0; k < d.second; ++k, ++sample, t += 100)
+                if (const auto a = trigger.feed(engine_at(t, quint16(d.first)), scale))
+                    actions << QStringLiteral("%1 at %2").arg(a == record_trigger::start ? "start" : "stop").arg(sample);
+        // 5 samples of 4000 hold 0.4 s; the next run holds 0.5 s at its 6th sample (9 + 5); the 2000s
+        // lie between the two thresholds; a 1 s run of 1000 ends at its 11th sample; then again.
+        QCOMPARE(actions, QStringList({"start at 14", "stop at 48", "start at 55"}));
+        QCOMPARE(trigger.describe(scale), QStringLiteral("Recording: stop when Engine speed < 1500 RPM for 1 s"));
+
+        // Without a start condition the recording ends for good; a time limit ends it too.
+        plan.has_start = false;
+        plan.stop_after_s = 0.3;
+        trigger.arm(plan, true);
+        actions.clear();
+        for (int k = 0; k < 6; ++k)
+            if (trigger.feed(engine_at(1000 + 100 * k, 2000), scale) == record_trigger::stop)
+                actions << QString::number(k);
+        QCOMPARE(actions, QStringList{"3"});
+        QCOMPARE(trigger.state(), record_trigger::done);
     }
 
     void time_data_samples()
