@@ -104,6 +104,10 @@ void compare_dialog::build()
     grid_layout->addWidget(cells, 1);
     grid_layout->addWidget(check_cells, 0, Qt::AlignLeft);
     grid_box->hide();
+    // The grid of a table needs the room; the rows above are mostly few.
+    split->setStretchFactor(0, 1);
+    split->setStretchFactor(1, 3);
+    split->setSizes({180, 520});
     layout->addWidget(split, 1);
 
     auto* buttons = new QHBoxLayout;

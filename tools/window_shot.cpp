@@ -1,9 +1,11 @@
 // Renders the main window, connected to a virtual unit with live updates on, one picture per tab,
-// the MAIN table with a few edits and the undo history, and the firmware progress dialog part way
-// through a transfer.
-// Usage: window_shot <folder>   (writes window-<tab>.png, window-editing.png and fw-dialog.png)
+// the MAIN table with a few edits and the undo history, Compare and Restore Points after those
+// edits, and the firmware progress dialog part way through a transfer.
+// Usage: window_shot <folder>   (writes window-<tab>.png, window-editing.png, compare-dialog.png,
+// restore-points.png, overrides.png and fw-dialog.png)
 
 #include "app/app_resources.h"
+#include "app/compare_dialog.h"
 #include "app/fw_program_status.h"
 #include "app/mainwindow.h"
 #include "device/d2xx/unit_sources.h"
@@ -12,9 +14,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QDoubleSpinBox>
 #include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTest>
+#include <QTreeWidget>
 #include <QTextStream>
 
 int main(int argc, char** argv)
@@ -80,6 +87,61 @@ int main(int argc, char** argv)
     QTest::qWait(400);
     window.grab().save(QStringLiteral("%1/window-editing.png").arg(QString::fromLocal8Bit(argv[1])));
     window.findChild<QAction*>(QStringLiteral("act_undo_history"))->trigger();
+
+    // Compare: the unit read now against the form with those edits, the MAIN grid open.
+    window.findChild<QDoubleSpinBox*>(QStringLiteral("pulses_per_rev"))->setValue(3);
+    window.findChild<QAction*>(QStringLiteral("act_compare"))->trigger();
+    auto* compare = window.findChild<compare_dialog*>(QStringLiteral("compare_dialog"));
+    QDeadlineTimer read_deadline(5000);
+    while (!(compare->holds(0) && compare->holds(1)) && !read_deadline.hasExpired())
+        QTest::qWait(20);
+    auto* rows = compare->findChild<QTreeWidget*>(QStringLiteral("compare_rows"));
+    const QList<QTreeWidgetItem*> main_rows = rows->findItems(QStringLiteral("MAIN duty table"), Qt::MatchExactly);
+    if (!main_rows.isEmpty()) {
+        rows->setCurrentItem(main_rows.first());
+        auto* cells = compare->findChild<QTableWidget*>(QStringLiteral("compare_cells"));
+        cells->setRangeSelected(QTableWidgetSelectionRange(5, 4, 8, 7), true);
+        compare->findChild<QPushButton*>(QStringLiteral("compare_check_cells"))->click();
+        cells->clearSelection();
+    }
+    compare->resize(1000, 760);
+    QTest::qWait(400);
+    compare->grab().save(QStringLiteral("%1/compare-dialog.png").arg(QString::fromLocal8Bit(argv[1])));
+    compare->close();
+
+    // Restore Points: one saved before each of two writes.
+    QAction* write = window.findChild<QAction*>(QStringLiteral("act_write"));
+    QAction* write_all = window.findChild<QAction*>(QStringLiteral("act_write_all"));
+    for (int pass = 0; pass < 2; ++pass) {
+        if (pass == 1)
+            main->item(2, 3)->setText(QStringLiteral("55"));
+        write->trigger();
+        QTest::qWait(50);
+        QDeadlineTimer write_deadline(5000);
+        while (!write_all->isEnabled() && !write_deadline.hasExpired())
+            QTest::qWait(20);
+    }
+    window.findChild<QAction*>(QStringLiteral("act_restore_points"))->trigger();
+    auto* points = window.findChild<QDialog*>(QStringLiteral("restore_points_dialog"));
+    auto* list = points->findChild<QTreeWidget*>(QStringLiteral("restore_points_list"));
+    list->topLevelItem(list->topLevelItemCount() - 1)->setCheckState(3, Qt::Checked);
+    list->setCurrentItem(list->topLevelItem(0));
+    QTest::qWait(400);
+    points->grab().save(QStringLiteral("%1/restore-points.png").arg(QString::fromLocal8Bit(argv[1])));
+    points->close();
+
+    // Two overrides running: one counting down, one held until reset.
+    tabs->setCurrentIndex(0);
+    const struct { const char* output; int percent; int seconds; } held[] = {{"main", 40, 30}, {"gpo1", 100, 0}};
+    for (const auto& h : held) {
+        window.findChild<QSpinBox*>(QStringLiteral("%1_override").arg(QLatin1String(h.output)))->setValue(h.percent);
+        window.findChild<QSpinBox*>(QStringLiteral("%1_override_seconds").arg(QLatin1String(h.output)))->setValue(h.seconds);
+        window.findChild<QPushButton*>(QStringLiteral("%1_override_set").arg(QLatin1String(h.output)))->click();
+    }
+    QTest::qWait(1500);
+    window.findChild<QPushButton*>(QStringLiteral("main_override_set"))->parentWidget()->grab().save(
+        QStringLiteral("%1/overrides.png").arg(QString::fromLocal8Bit(argv[1])));
+    window.findChild<QAction*>(QStringLiteral("act_reset_overrides"))->trigger();
 
     fw_program_status* dialog = window.findChild<fw_program_status*>(QStringLiteral("fw_program_status"));
     dialog->reset();
