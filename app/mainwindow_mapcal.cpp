@@ -262,7 +262,7 @@ void MainWindow::reset_owed_overrides(const QString& serial)
 
 void MainWindow::when_override_done(table_index output, int duty, FT_STATUS result)
 {
-    const held_override was = resetting.take(output);
+    const held_override was = duty < 0 ? resetting.take(output) : held_override();
     if (result == FT_OK)
         return;
     const QString name = table_names.value(output).section(QLatin1Char(' '), 0, 0);

@@ -118,9 +118,12 @@ QList<restore_point> restore_points::list(const QString& serial)
             const QSettings note(note_path(p.path), QSettings::IniFormat);
             p.pinned = note.value(QStringLiteral("pinned"), false).toBool();
             p.written = note.value(QStringLiteral("written")).toString();
-            // Points saved before notes existed carry their firmware only in the file.
-            p.fw_version = note.contains(QStringLiteral("firmware")) ? quint16(note.value(QStringLiteral("firmware")).toUInt())
-                                                                     : firmware_in_file(p.path);
+            p.fw_version = quint16(note.value(QStringLiteral("firmware")).toUInt());
+            // Points saved before notes existed carry their firmware only in the file: read once, noted.
+            if (!note.contains(QStringLiteral("firmware"))) {
+                p.fw_version = firmware_in_file(p.path);
+                QSettings(note_path(p.path), QSettings::IniFormat).setValue(QStringLiteral("firmware"), p.fw_version);
+            }
             unit << p;
         }
         std::stable_sort(unit.begin(), unit.end(), [](const restore_point& a, const restore_point& b) {

@@ -123,7 +123,11 @@ private slots:
         reports.clear();
         worker->start_write();
         QCOMPARE(reports, (QStringList{rest + " | ", "wrote 0"}));
-        QCOMPARE(rig.device->writes().size(), 7);
+        // Seven messages, then each group read back, both calibrations in one block.
+        QCOMPARE(rig.device->writes().size(), 13);
+        QCOMPARE(rig.device->writes().mid(7), (QList<QByteArray>{QByteArray::fromHex("C3050001AA6D"), QByteArray::fromHex("C3050001AB6C"),
+                                                                 QByteArray::fromHex("C3050001B87F"), QByteArray::fromHex("C3050001BB7C"),
+                                                                 QByteArray::fromHex("C3050001BD7A"), QByteArray::fromHex("C3050001BF78")}));
     }
 
     void settings_files()
