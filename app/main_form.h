@@ -23,6 +23,8 @@ class QTabWidget;
 class QToolBar;
 class QWidget;
 class VerticalLabel;
+class chart_panel;
+class dwell_bar;
 class duty_table;
 class table_op_bar;
 class log_graph;
@@ -34,6 +36,7 @@ struct output_form {
     QWidget* tab = nullptr;
     duty_table* table = nullptr;
     table_op_bar* ops = nullptr;
+    dwell_bar* dwell = nullptr;
     table_graph* graph = nullptr;
     VerticalLabel* vert_axis_label = nullptr;
     QComboBox* control = nullptr;
@@ -57,6 +60,15 @@ struct output_form {
     QPushButton* override_reset = nullptr;
     QSpinBox* override_seconds = nullptr; // 0: until reset
     QLabel* override_left = nullptr;
+};
+
+// One "Start logging when" / "Stop logging when" row of the event group.
+struct condition_row {
+    QCheckBox* enabled = nullptr;
+    QComboBox* source = nullptr;
+    QComboBox* comparison = nullptr;
+    QDoubleSpinBox* value = nullptr;
+    QDoubleSpinBox* hold = nullptr;
 };
 
 struct main_form {
@@ -174,12 +186,16 @@ struct main_form {
     QSpinBox* live_log_timer_stop;
     QLabel* live_log_timer;
     QGroupBox* live_log_event_group;
+    condition_row live_log_start;
+    condition_row live_log_stop;
+    QSpinBox* live_log_pre_trigger;
     QLineEdit* live_log_folder;
     QPushButton* set_live_log_folder;
     QLineEdit* live_log_file_name;
     QPushButton* open_live_log_file;
     QPushButton* live_log_to_file;
     log_graph* live_log_graph;
+    chart_panel* live_chart_panel;
 
 private:
     void build_actions(QMainWindow* window);

@@ -1,11 +1,14 @@
 // The Debug Log and Live View tabs.
 #include "app/main_form.h"
 
+#include "app/chart_panel.h"
 #include "app/form_parts.h"
 #include "graphs/log_graph.h"
+#include "live/live_channels.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -19,13 +22,33 @@ namespace {
 const QStringList comparisons = {QStringLiteral("is greater than or equal (>=)"), QStringLiteral("is greater than (>)"),
                                  QStringLiteral("is less than (<)"), QStringLiteral("is less than or equal (<=)")};
 
-// One "Start logging when" / "Stop logging when" condition of the event group.
-void add_condition(QGridLayout* grid, int row, const QString& caption, QWidget* parent)
+// One "Start logging when" / "Stop logging when" row of the event group: whether it counts, a live
+// channel, a comparison, a value in the channel's unit and how long it has to hold.
+condition_row add_condition(QGridLayout* grid, int row, const QString& caption, const QString& name, QWidget* parent)
 {
-    grid->addWidget(new QLabel(caption, parent), row, 0);
-    grid->addWidget(make_combo(parent, QString(), {QStringLiteral("Fuel master")}), row, 1);
-    grid->addWidget(make_combo(parent, QString(), comparisons), row, 2);
-    grid->addWidget(new QSpinBox(parent), row, 3);
+    const QString p = QStringLiteral("live_log_") + name;
+    condition_row c;
+    c.enabled = new QCheckBox(caption, parent);
+    c.enabled->setObjectName(p + QStringLiteral("_enabled"));
+    c.enabled->setChecked(true);
+    QStringList sources;
+    for (const live_channels::channel& ch : live_channels::all())
+        sources << QLatin1String(ch.name);
+    c.source = make_combo(parent, p + QStringLiteral("_source"), sources);
+    c.comparison = make_combo(parent, p + QStringLiteral("_comparison"), comparisons);
+    const QByteArray value_name = (p + QStringLiteral("_value")).toLatin1();
+    const QByteArray hold_name = (p + QStringLiteral("_hold")).toLatin1();
+    c.value = make_spin(parent, real_field{value_name.constData(), -100000, 100000, 1, 2, 0});
+    c.hold = make_spin(parent, real_field{hold_name.constData(), 0, 3600, 0.5, 1, 0, true,
+                                          "How long the condition must hold without a break"});
+    c.hold->setSuffix(QStringLiteral(" s"));
+    grid->addWidget(c.enabled, row, 0);
+    grid->addWidget(c.source, row, 1);
+    grid->addWidget(c.comparison, row, 2);
+    grid->addWidget(c.value, row, 3);
+    grid->addWidget(new QLabel(QStringLiteral("for"), parent), row, 4);
+    grid->addWidget(c.hold, row, 5);
+    return c;
 }
 }
 
@@ -61,9 +84,14 @@ QWidget* main_form::build_live_tab()
     panels->addWidget(build_live_data(tab), 1);
     panels->addWidget(build_live_log_settings(tab));
     layout->addLayout(panels);
+    QHBoxLayout* chart = new QHBoxLayout;
     live_log_graph = new log_graph(tab);
     live_log_graph->setObjectName(QStringLiteral("live_log_graph"));
-    layout->addWidget(live_log_graph, 1);
+    chart->addWidget(live_log_graph, 1);
+    live_chart_panel = new chart_panel(tab);
+    live_chart_panel->setFixedWidth(340);
+    chart->addWidget(live_chart_panel);
+    layout->addLayout(chart, 1);
     return tab;
 }
 
@@ -126,7 +154,7 @@ QWidget* main_form::build_live_log_settings(QWidget* parent)
     live_log_use_timer->setObjectName(QStringLiteral("live_log_use_timer"));
     live_log_timer_start = make_spin(live_log_timer_group, int_field{"live_log_timer_start", 0, 10000, 1, 5, true,
                                                                      "Set to 0 to start immediately"});
-    live_log_timer_stop = make_spin(live_log_timer_group, int_field{"live_log_timer_stop", 0, 10000, 1, 0, false,
+    live_log_timer_stop = make_spin(live_log_timer_group, int_field{"live_log_timer_stop", 0, 10000, 1, 0, true,
                                                                     "Set to 0 to never stop"});
     live_log_timer = make_label(live_log_timer_group, QStringLiteral("0"), QStringLiteral("live_log_timer"));
     timer->addWidget(live_log_use_timer, 0, 0, 1, 3);
@@ -149,11 +177,24 @@ QWidget* main_form::build_live_log_settings(QWidget* parent)
                                       QStringLiteral("live_log_event_group"));
     live_log_event_group->setCheckable(true);
     live_log_event_group->setChecked(false);
-    live_log_event_group->setEnabled(false);
+    live_log_event_group->setStatusTip(
+        QStringLiteral("Log to File waits for the start condition, and starts again after each stop"));
     QGridLayout* events = new QGridLayout(live_log_event_group);
-    add_condition(events, 0, QStringLiteral("Start logging when"), live_log_event_group);
-    add_condition(events, 1, QStringLiteral("Stop logging when"), live_log_event_group);
+    live_log_start = add_condition(events, 0, QStringLiteral("Start logging when"), QStringLiteral("start"),
+                                   live_log_event_group);
+    live_log_stop = add_condition(events, 1, QStringLiteral("Stop logging when"), QStringLiteral("stop"),
+                                  live_log_event_group);
     layout->addWidget(live_log_event_group);
+
+    QHBoxLayout* pre = new QHBoxLayout;
+    live_log_pre_trigger = make_spin(live_log_settings_group,
+                                     int_field{"live_log_pre_trigger", 0, 60, 1, 10, true,
+                                               "A recording begins with the records of these last seconds; 0 keeps none"});
+    pre->addWidget(new QLabel(QStringLiteral("Keep before start"), live_log_settings_group));
+    pre->addWidget(live_log_pre_trigger);
+    pre->addWidget(new QLabel(QStringLiteral("seconds"), live_log_settings_group));
+    pre->addStretch(1);
+    layout->addLayout(pre);
 
     QGridLayout* files = new QGridLayout;
     live_log_folder = make_line(live_log_settings_group, QStringLiteral("live_log_folder"), true);

@@ -2,6 +2,7 @@
 // its 3-D surface, the output's settings and its live values.
 #include "app/main_form.h"
 
+#include "app/dwell_bar.h"
 #include "app/form_parts.h"
 #include "model/write_rules.h"
 #include "app/vertical_label.h"
@@ -74,7 +75,9 @@ QWidget* main_form::build_output_tab(output_form& o)
     grid_area->addWidget(o.vert_axis_label, 1, 0);
     grid_area->addWidget(o.table, 1, 1);
     grid_area->addWidget(rpm_caption, 2, 1);
-    grid_area->setRowStretch(3, 1);
+    o.dwell = new dwell_bar(p, tab);
+    grid_area->addWidget(o.dwell, 3, 1);
+    grid_area->setRowStretch(4, 1);
     grid_area->setColumnStretch(2, 1);
     row->addLayout(grid_area, 1);
 

@@ -69,6 +69,7 @@ MainWindow::MainWindow(QWidget* parent)
     conv->setParent(this);
     connect_worker();
     connect_live_view();
+    connect_analysis();
     connect_tables_and_graphs();
     connect_form_checks();
     connect_history();

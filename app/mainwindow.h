@@ -7,6 +7,9 @@
 #include "app/form_history.h"
 #include "app/prompts.h"
 #include "device/d2xx/ftd2xx.h"
+#include "live/live_channels.h"
+#include "live/log_marker.h"
+#include "live/record_trigger.h"
 #include "live/rv8_frame.h"
 #include "model/ids.h"
 #include "model/settings_diff.h"
@@ -31,7 +34,10 @@ class QLabel;
 class QLineEdit;
 class QTimer;
 class QSpinBox;
+class background_jobs;
 class converter;
+class dwell_analysis;
+struct dwell_source;
 class fw_program_status;
 class compare_dialog;
 class hotplug_watcher;
@@ -225,6 +231,8 @@ private:
     void show_log_state(const QIcon& icon, const QString& tip);
     void new_live_log_file();
     void start_log_countdown();
+    // Log to File with live data flowing: at once, after the countdown, or once the start condition holds.
+    void begin_log_to_file();
     bool overwrite_changes_for_log();
     void finish_opening_log();
     bool live_logging = false;
@@ -239,6 +247,38 @@ private:
     std::vector<QLineEdit*> readout_widgets;
     std::array<int, 4> shown_duty{{-1, -1, -1, -1}};
     void show_latest_frame();
+
+    // Live analysis (mainwindow_analysis.cpp): dwell maps and trails on the tables, markers, the
+    // chart's range, and the conditions that start and stop a recording.
+    void connect_analysis();
+    void connect_dwell_bars();
+    void connect_recording_conditions();
+    void read_analysis_settings();
+    void save_analysis_settings() const;
+    channel_scale current_scale() const;
+    dwell_source dwell_source_of(int position) const;
+    void refresh_dwell_table(int position);
+    void show_dwell(int table);
+    void show_dwell_on(int position);
+    void export_dwell(int position);
+    void add_marker();
+    void show_markers();
+    void go_to_marker(qint64 stamp);
+    void when_range_selected(double from, double to);
+    void export_range();
+    void feed_trigger(const rv8_frame& frame);
+    record_trigger::plan trigger_plan() const;
+    void arm_trigger(bool recording_now);
+    void show_trigger_state();
+    dwell_analysis* dwell = nullptr;
+    background_jobs* jobs = nullptr;
+    QTimer* dwell_tick = nullptr;
+    std::array<qint64, 4> surface_drawn{{0, 0, 0, 0}};
+    QElapsedTimer analysis_clock;
+    QList<log_marker> markers;
+    record_trigger trigger;
+    channel_scale trigger_scale;
+    QLabel* trigger_status = nullptr;
     static constexpr qint64 refresh_ms = 50;
     rv8_frame latest_frame;
     QTimer* frame_refresh = nullptr;

@@ -104,12 +104,8 @@ void MainWindow::when_log_started()
     for (output_form& o : ui->out)
         o.table->set_highlight_visible(true);
     clear_live_values();
-    if (ui->act_live_log_to_file->isChecked()) {
-        if (ui->live_log_use_timer->isChecked())
-            start_log_countdown();
-        else
-            set_log_to_file(true);
-    }
+    if (ui->act_live_log_to_file->isChecked())
+        begin_log_to_file();
 }
 
 void MainWindow::when_log_stopped()

@@ -50,6 +50,18 @@ void MainWindow::on_act_live_log_to_file_toggled(bool checked)
     ui->live_log_to_file->setText(QStringLiteral("Stop logging to file"));
     if (!live_logging)
         return; // writing starts with live updates
+    begin_log_to_file();
+}
+
+void MainWindow::begin_log_to_file()
+{
+    const record_trigger::plan plan = trigger_plan();
+    if (plan.has_start) {
+        arm_trigger(false);
+        ui->act_live_log_to_file->setIcon(yellow_led);
+        ui->act_live_log_to_file->setStatusTip(QStringLiteral("Waiting for the start condition"));
+        return;
+    }
     if (ui->live_log_use_timer->isChecked())
         start_log_countdown();
     else
@@ -72,6 +84,9 @@ void MainWindow::set_log_to_file(bool enable)
         all_fields_to_vars();
         worker->enable_log_to_file(true);
         end_file_snapshot();
+        // Started by hand or the countdown: the stop condition and the time limit watch it now.
+        if (trigger.state() != record_trigger::recording)
+            arm_trigger(true);
         show_log_state(green_led, QStringLiteral("Writing live update data to file"));
         ui->live_log_timer_group->setEnabled(false);
         ui->live_log_timer->setText(QStringLiteral("0"));
@@ -79,6 +94,8 @@ void MainWindow::set_log_to_file(bool enable)
     }
     log_countdown->stop();
     log_writing = false;
+    trigger.disarm();
+    show_trigger_state();
     worker->enable_log_to_file(false);
     show_log_state(red_led, QStringLiteral("Not logging live update data to file"));
     if (ui->live_log_use_timer->isChecked())

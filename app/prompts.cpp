@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLineEdit>
 
 QMessageBox::StandardButton prompts::ask(const box_request& request)
 {
@@ -19,6 +20,13 @@ bool prompts::number(const number_request& request, double* value)
     bool ok = false;
     *value = QInputDialog::getDouble(request.parent, request.title, request.label, request.value, request.min, request.max,
                                      request.decimals, &ok);
+    return ok;
+}
+
+bool prompts::text(const text_request& request, QString* value)
+{
+    bool ok = false;
+    *value = QInputDialog::getText(request.parent, request.title, request.label, QLineEdit::Normal, request.text, &ok);
     return ok;
 }
 

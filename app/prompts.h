@@ -33,6 +33,13 @@ struct number_request {
     QWidget* parent = nullptr;
 };
 
+struct text_request {
+    QString title;
+    QString label;
+    QString text;
+    QWidget* parent = nullptr;
+};
+
 class prompts {
 public:
     virtual ~prompts() = default;
@@ -42,4 +49,6 @@ public:
     virtual QString choose(const file_request& request);
     // A number typed by the user; false when cancelled.
     virtual bool number(const number_request& request, double* value);
+    // A line of text typed by the user (it may be empty); false when cancelled.
+    virtual bool text(const text_request& request, QString* value);
 };

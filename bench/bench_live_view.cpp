@@ -1,9 +1,11 @@
 // The GUI thread's share of one core while the virtual unit streams a record every 13.13 ms (76 a
 // second) into a store that already holds an hour of samples, with the Live View tab shown: the
-// read-outs, the four live rows and highlights, and the chart with every curve. One JSON object:
+// read-outs, the four live rows and highlights, the chart with every curve, and the dwell map and
+// trail of all four tables counted as the records arrive. One JSON object:
 //   {"bench":"live_view","store_samples":...,"records_per_s":...,"gui_cpu_share":...,"seconds":...}
-// Usage: bench_live_view [seconds] [without-chart]   (the second hides the chart, to tell its share
-// from the read-outs' and highlights')
+// Usage: bench_live_view [seconds] [without-chart | table]   (without-chart hides the chart, to tell
+// its share from the rest; table shows the Main Table tab instead, its grid shaded by the dwell map
+// with the trail over it and its surface drawn with both)
 #include "bench_window_common.h"
 
 #include "bench_chart_data.h"
@@ -11,6 +13,7 @@
 #include "graphs/log_graph.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
@@ -53,7 +56,9 @@ int main(int argc, char** argv)
     set_app_identity();
     init_app_resources();
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 20;
-    const bool chart = argc <= 2;
+    const QString mode = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
+    const bool chart = mode != QLatin1String("without-chart");
+    const bool table = mode == QLatin1String("table");
     const int hour = bench_chart::samples_in(60);
     const QString path = home.path() + QStringLiteral("/hour.bnlog");
     write_hour(path, hour);
@@ -68,7 +73,9 @@ int main(int argc, char** argv)
     window.set_prompts(&answers);
     window.resize(1280, 900);
     window.show();
-    window.findChild<QTabWidget*>(QStringLiteral("main_tab"))->setCurrentIndex(6);
+    window.findChild<QTabWidget*>(QStringLiteral("main_tab"))->setCurrentIndex(table ? 1 : 6);
+    for (const char* output : {"main", "aux", "gpo1", "gpo2"})
+        window.findChild<QCheckBox*>(QStringLiteral("%1_dwell_map").arg(QLatin1String(output)))->setChecked(true);
     log_graph* graph = window.findChild<log_graph*>(QStringLiteral("live_log_graph"));
     for (const char* name : {"MAP", "RPM", "AN_A", "AN_B", "AUX Duty", "Main Duty", "GPO1 Duty", "GPO2 Duty",
                              "AUX Current", "Main Current", "Battery", "GPI1", "GPI2", "Logged to file"})
@@ -98,7 +105,7 @@ int main(int argc, char** argv)
     const int received = store.size() - samples0;
     window.unit_worker()->stop_live_logging(true);
 
-    QJsonObject out{{"bench", chart ? "live_view" : "live_view_without_chart"},
+    QJsonObject out{{"bench", table ? "live_view_table" : chart ? "live_view" : "live_view_without_chart"},
                     {"store_samples", double(samples0)},
                     {"records_per_s", received / elapsed},
                     {"gui_cpu_share", cpu / elapsed},

@@ -17,7 +17,9 @@
 #include <qwt/qwt_plot_grid.h>
 #include <qwt/qwt_plot_layout.h>
 #include <qwt/qwt_plot_marker.h>
+#include <qwt/qwt_picker_machine.h>
 #include <qwt/qwt_plot_panner.h>
+#include <qwt/qwt_plot_zoneitem.h>
 #include <qwt/qwt_text.h>
 
 namespace {
@@ -42,6 +44,7 @@ log_graph::log_graph(QWidget* parent)
     build_axes();
     build_picker();
     build_marker();
+    build_range_picker();
 }
 
 log_graph::~log_graph()
@@ -49,13 +52,16 @@ log_graph::~log_graph()
     // Detached items are not deleted by the plot.
     if (!marker->plot())
         delete marker;
+    if (!zone->plot())
+        delete zone;
 }
 
 void log_graph::build_canvas()
 {
     plotLayout()->setAlignCanvasToScales(true);
     auto* canvas = new QwtPlotCanvas();
-    canvas->setStatusTip(tr("Left click to show point values, right click to scroll (when not actively logging)"));
+    canvas->setStatusTip(tr("Left click to show point values, right click to scroll (when not actively logging), "
+                            "Shift and drag to select a range"));
     setCanvas(canvas);
 
     auto* panner = new QwtPlotPanner(canvas);
@@ -102,6 +108,86 @@ void log_graph::build_picker()
     connect(picker, qOverload<const QPointF&>(&QwtPlotPicker::selected), this, &log_graph::point_selected);
     connect(picker, qOverload<const QPointF&>(&QwtPlotPicker::moved), this, &log_graph::when_point_selected);
     connect(picker, qOverload<const QPointF&>(&QwtPlotPicker::selected), this, &log_graph::when_point_selected);
+}
+
+void log_graph::build_range_picker()
+{
+    auto* picker = new QwtPlotPicker(xBottom, yLeft, QwtPicker::RectRubberBand, QwtPicker::ActiveOnly, canvas());
+    picker->setObjectName(QStringLiteral("range_picker"));
+    picker->setStateMachine(new QwtPickerDragRectMachine);
+    picker->setMousePattern(QwtEventPattern::MouseSelect1, Qt::LeftButton, Qt::ShiftModifier);
+    picker->setRubberBandPen(QPen(QColor(40, 90, 200), 0, Qt::DashLine));
+    connect(picker, qOverload<const QRectF&>(&QwtPlotPicker::selected), this,
+            [this](const QRectF& r) { select_range(r.left(), r.right()); });
+
+    zone = new QwtPlotZoneItem();
+    zone->setOrientation(Qt::Vertical);
+    zone->setBrush(QColor(40, 90, 200, 45));
+    zone->setPen(QPen(QColor(40, 90, 200), 0));
+    zone->setZ(5);
+}
+
+void log_graph::select_range(double from, double to)
+{
+    if (to < from)
+        std::swap(from, to);
+    zone->setInterval(from, to);
+    if (!zone->plot())
+        zone->attach(this);
+    zone->show();
+    replot();
+    emit range_selected(from, to);
+}
+
+void log_graph::clear_range()
+{
+    const bool had = has_range();
+    zone->hide();
+    replot();
+    if (had)
+        emit range_cleared();
+}
+
+bool log_graph::has_range() const
+{
+    return zone->plot() && zone->isVisible();
+}
+
+QPair<double, double> log_graph::range() const
+{
+    return {zone->interval().minValue(), zone->interval().maxValue()};
+}
+
+void log_graph::set_log_markers(const QList<log_marker>& markers)
+{
+    for (QwtPlotMarker* m : log_markers) {
+        m->detach();
+        delete m;
+    }
+    log_markers.clear();
+    for (const log_marker& lm : markers) {
+        auto* m = new QwtPlotMarker();
+        m->setLineStyle(QwtPlotMarker::VLine);
+        m->setLinePen(QColor(0, 120, 60), 1.5, Qt::DashLine);
+        QwtText label(lm.note.isEmpty() ? QStringLiteral("M") : lm.note);
+        label.setColor(QColor(0, 90, 45));
+        label.setBackgroundBrush(QColor(255, 255, 255, 200));
+        m->setLabel(label);
+        // Below, clear of the pick marker's label at the top.
+        m->setLabelAlignment(Qt::AlignRight | Qt::AlignBottom);
+        m->setXValue(double(lm.stamp));
+        m->setZ(20);
+        m->attach(this);
+        log_markers << m;
+    }
+    replot();
+}
+
+void log_graph::show_time(double t)
+{
+    const double half = window_ms() / 2;
+    setAxisScale(xBottom, t - half, t + half, time_step_ms);
+    replot();
 }
 
 void log_graph::build_marker()

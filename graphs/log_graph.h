@@ -1,6 +1,7 @@
 #pragma once
 // The live strip chart: columns of the log store against time, a pick marker, a checkable legend.
 
+#include "live/log_marker.h"
 #include "live/tsafe_qvector.h"
 
 #include <QColor>
@@ -15,6 +16,8 @@ class QTimer;
 class QwtPlotCurve;
 class QwtPlotItem;
 class QwtPlotMarker;
+class QwtPlotPicker;
+class QwtPlotZoneItem;
 class stamp_order;
 
 class log_graph : public QwtPlot {
@@ -46,8 +49,23 @@ public:
     const QwtPlotMarker* get_marker() const { return marker; }
     double window_ms() const { return window_samples * sample_period_ms; }
 
+    // A stretch of time, shaded; a drag with Shift held selects one. range_selected follows.
+    void select_range(double from, double to);
+    void clear_range();
+    bool has_range() const;
+    QPair<double, double> range() const;
+    // The markers of the recording, each a line at its record's time with its note.
+    void set_log_markers(const QList<log_marker>& markers);
+    int log_marker_count() const { return log_markers.size(); }
+    const QwtPlotMarker* log_marker_line(int i) const { return log_markers.value(i); }
+    // Brings a time into view (the middle of the window) when no live data moves it.
+    void show_time(double t);
+
 signals:
     void point_selected(QPointF point);
+    // From, to in milliseconds since the epoch.
+    void range_selected(double from, double to);
+    void range_cleared();
 
 public slots:
     void when_data_updated();
@@ -61,6 +79,7 @@ private:
     void build_axes();
     void build_picker();
     void build_marker();
+    void build_range_picker();
     void attach_series(QwtPlotCurve* curve, const tsafe_qvector<qint64>* timestamps,
                        const tsafe_qvector<unsigned int>* values, unsigned int y_min,
                        unsigned int y_max, conversion conv);
@@ -71,6 +90,8 @@ private:
     QHash<QString, QwtPlotCurve*> curves;
     int window_samples = 1523;
     QwtPlotMarker* marker = nullptr;
+    QwtPlotZoneItem* zone = nullptr;
+    QList<QwtPlotMarker*> log_markers;
 
     // One order tracker per time-stamp vector, shared by every curve that plots against it.
     QHash<const tsafe_qvector<qint64>*, QSharedPointer<stamp_order>> orders;

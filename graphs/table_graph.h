@@ -2,6 +2,7 @@
 // A duty table drawn as a 3-D surface; a click turns it by ten degrees.
 
 #include <QElapsedTimer>
+#include <QPointF>
 #include <QVector>
 #include <mgl2/qmathgl.h>
 
@@ -22,6 +23,9 @@ public slots:
     void set_value(double value, int col, int row);
     void set_values(QVector<double> values, int cols, int rows);
     void data_resize(int cols, int rows);
+    void set_heat(QVector<double> heat);
+    void set_trail(QVector<QPointF> cells);
+    void set_overlay(QVector<double> heat, QVector<QPointF> trail);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;

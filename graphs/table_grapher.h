@@ -2,6 +2,7 @@
 // Holds the height grid of one duty table and draws it as a coloured surface.
 
 #include <QColor>
+#include <QPointF>
 #include <QVector>
 #include <array>
 #include <mgl2/mgl.h>
@@ -22,6 +23,15 @@ public:
     void set_value(double value, int col, int row);
     void set_values(const QVector<double>& values, int cols, int rows);
     void data_resize(int cols, int rows);
+    // Colours the surface by heat (0 to 1; below 0 plain) instead of by duty, one value per point in
+    // the order of set_values; an empty list brings the duty bands back.
+    void set_heat(const QVector<double>& heat);
+    // The operating point's trail in cells (columns, rows from the bottom), drawn on the surface.
+    void set_trail(const QVector<QPointF>& cells);
+    // Both at once, drawn once; nothing is drawn when neither changed.
+    void set_overlay(const QVector<double>& heat, const QVector<QPointF>& trail);
+    bool heated() const { return !heat.isEmpty(); }
+    const QVector<QPointF>& trail() const { return trail_cells; }
 
     const mglData& grid() const { return data; }
     int renders() const { return draws; }
@@ -29,8 +39,12 @@ public:
 
 private:
     void refresh_owner();
+    void draw_trail(HMGL g);
+    double height_at(double column, double row) const;
 
     mglData data;
+    QVector<double> heat;
+    QVector<QPointF> trail_cells;
     table_graph* owner;
     std::array<QColor, band_count> bands;
     int draws = 0;

@@ -29,7 +29,7 @@ QByteArray dwell_csv(const dwell_map& map, const QStringList& rows, const QStrin
         if (!first)
             out += "\r\n";
         first = false;
-        out += field(QStringLiteral("%1: %2 down, RPM across").arg(QLatin1String(g.name), load_unit));
+        out += field(QStringLiteral("%1: %2 down / RPM across").arg(QLatin1String(g.name), load_unit));
         for (int c = 0; c < dwell_map::size; ++c)
             out += ',' + field(columns.value(c));
         out += "\r\n";

@@ -13,6 +13,7 @@
 
 class converter;
 class duty_table_delegate;
+class grid_trail;
 class QFrame;
 
 class duty_table : public QTableWidget {
@@ -63,6 +64,18 @@ public:
     // What the last change announced through many_cells_updated was: "Paste", "Smooth", ...
     QString last_change;
 
+    // A shading in place of the duty colours (the dwell map): one colour per cell, row by row from
+    // the top, an invalid one where the cell stays plain; tip gives a cell's tooltip. An empty list
+    // brings the duty colours back.
+    void set_shading(const QVector<QColor>& colours, std::function<QString(int, int)> tip);
+    bool shaded() const { return !shades.isEmpty(); }
+    QColor shade_at(int row, int column) const;
+    QString shade_tip(int row, int column) const;
+    // Where the operating point has just been, in cells (columns from the left, rows from the
+    // bottom, centres at whole numbers), oldest first; an empty list hides the trail.
+    void set_trail(const QVector<QPointF>& points);
+    const grid_trail* trail_layer() const { return trail; }
+
     void apply_script(const QString& script);
     // A script still running after this long is stopped and reported like any other script error.
     void set_script_time_limit(int ms) { script_limit_ms = ms; }
@@ -86,6 +99,9 @@ public slots:
     void script();
     void on_cellChanged(int row, int column);
 
+protected:
+    bool viewportEvent(QEvent* event) override;
+
 private:
     static constexpr int exact_role = Qt::UserRole + 1;
     void build();
@@ -108,6 +124,9 @@ private:
     bool run_script_on(const QString& script, const QModelIndexList& cells, int* rewritten);
 
     duty_table_delegate* delegate = nullptr;
+    QVector<QColor> shades;
+    std::function<QString(int, int)> shade_tips;
+    grid_trail* trail = nullptr;
     int cross_y = 0;
     int cross_x = 0;
     QFrame* vert_frame = nullptr;

@@ -1,5 +1,6 @@
 #include "tables/duty_table_delegate.h"
 
+#include "tables/duty_table.h"
 #include "tables/duty_table_editor.h"
 
 #include <QIntValidator>
@@ -31,4 +32,16 @@ void duty_table_delegate::setModelData(QWidget* editor, QAbstractItemModel* mode
     if (!line)
         return;
     model->setData(index, line->text().toInt(), Qt::EditRole);
+}
+
+void duty_table_delegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const
+{
+    QStyledItemDelegate::initStyleOption(option, index);
+    const auto* table = qobject_cast<const duty_table*>(parent());
+    if (!table || !table->shaded())
+        return;
+    const QColor shade = table->shade_at(index.row(), index.column());
+    const QColor background = shade.isValid() ? shade : QColor(Qt::white);
+    option->backgroundBrush = background;
+    option->palette.setColor(QPalette::Text, background.lightness() < 128 ? Qt::white : Qt::black);
 }

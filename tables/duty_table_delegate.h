@@ -12,4 +12,8 @@ public:
                           const QModelIndex& index) const override;
     void setEditorData(QWidget* editor, const QModelIndex& index) const override;
     void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override;
+
+protected:
+    // A shaded table's cells show the shading instead of their duty colours.
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
 };

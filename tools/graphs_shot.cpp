@@ -1,5 +1,6 @@
-// Renders the live-log chart over three minutes of drive-like samples, and a duty-table surface,
-// into live-chart.png and table-surface.png in the given folder.
+// Renders the live-log chart over three minutes of drive-like samples, and a duty-table surface plain
+// and shaded by a dwell map with a trail, into live-chart.png, table-surface.png and
+// table-surface-dwell.png in the given folder.
 // Usage: graphs_shot <folder>
 
 #include "bench/bench_chart_data.h"
@@ -56,6 +57,20 @@ static void surface_shot(const QString& folder)
     surface.set_values(values, 16, 16);
     QTest::qWait(200);
     surface.grab().save(folder + "/table-surface.png");
+
+    // The same surface shaded by a dwell map along the engine's usual path, with a trail over it.
+    QVector<double> heat;
+    for (int row = 0; row < 16; ++row)
+        for (int col = 0; col < 16; ++col) {
+            const int off = qAbs(row - col * 3 / 4);
+            heat << (off > 1 ? -1.0 : qBound(0.0, 1.0 - off * 0.5 - col * 0.04, 1.0));
+        }
+    QVector<QPointF> trail;
+    for (int i = 0; i <= 40; ++i)
+        trail << QPointF(3 + i * 0.2, 2 + i * 0.16 + 0.4 * qSin(i * 0.4));
+    surface.set_overlay(heat, trail);
+    QTest::qWait(200);
+    surface.grab().save(folder + "/table-surface-dwell.png");
 }
 
 int main(int argc, char** argv)

@@ -1,20 +1,25 @@
 // Renders the main window, connected to a virtual unit with live updates on, one picture per tab,
+// the MAIN table's dwell map and trail and the Live View's recording conditions, marker and range,
 // the MAIN table with a few edits and the undo history, Compare and Restore Points after those
 // edits, and the firmware progress dialog part way through a transfer.
-// Usage: window_shot <folder>   (writes window-<tab>.png, window-editing.png, compare-dialog.png,
-// restore-points.png, overrides.png and fw-dialog.png)
+// Usage: window_shot <folder>   (writes window-<tab>.png, dwell-map.png, live-analysis.png,
+// window-editing.png, compare-dialog.png, restore-points.png, overrides.png and fw-dialog.png)
 
 #include "app/app_resources.h"
 #include "app/compare_dialog.h"
 #include "app/fw_program_status.h"
 #include "app/mainwindow.h"
 #include "device/d2xx/unit_sources.h"
+#include "device/rv8.h"
+#include "graphs/log_graph.h"
 #include "tables/duty_table.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDeadlineTimer>
 #include <QDoubleSpinBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
@@ -65,6 +70,26 @@ int main(int argc, char** argv)
         QTest::qWait(400);
         window.grab().save(QStringLiteral("%1/window-%2.png").arg(QString::fromLocal8Bit(argv[1]), tabs->widget(i)->objectName()));
     }
+    // Live analysis: the MAIN table shaded by where the engine has been, with the trail of the last
+    // seconds; on the Live View a recording started by its condition, a marker and a selected range.
+    const QString folder = QString::fromLocal8Bit(argv[1]);
+    tabs->setCurrentIndex(1);
+    window.findChild<QCheckBox*>(QStringLiteral("main_dwell_map"))->setChecked(true);
+    QTest::qWait(1200);
+    window.grab().save(folder + QStringLiteral("/dwell-map.png"));
+    tabs->setCurrentIndex(6);
+    window.findChild<QGroupBox*>(QStringLiteral("live_log_event_group"))->setChecked(true);
+    window.findChild<QAction*>(QStringLiteral("act_live_log_to_file"))->setChecked(true);
+    window.unit_worker()->add_log_marker(-1, QStringLiteral("first pull"));
+    QTest::qWait(1500);
+    const double newest = double(window.unit_worker()->get_log().const_timestamps().last());
+    window.findChild<log_graph*>(QStringLiteral("live_log_graph"))->select_range(newest - 7000, newest - 2500);
+    QTest::qWait(600);
+    window.grab().save(folder + QStringLiteral("/live-analysis.png"));
+    window.findChild<QAction*>(QStringLiteral("act_live_log_to_file"))->setChecked(false);
+    window.findChild<QGroupBox*>(QStringLiteral("live_log_event_group"))->setChecked(false);
+    window.findChild<QCheckBox*>(QStringLiteral("main_dwell_map"))->setChecked(false);
+
     window.findChild<QAction*>(QStringLiteral("act_logging"))->trigger();
     QTest::qWait(500);
 

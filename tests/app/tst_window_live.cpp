@@ -9,6 +9,8 @@
 #include "device/rv8.h"
 #include "device/rv8_protocol.h"
 #include "graphs/log_graph.h"
+#include "live/live_channels.h"
+#include "live/record_condition.h"
 #include "sim/sim_unit.h"
 #include "tables/duty_table.h"
 #include "tests/support/log_capture.h"
@@ -21,6 +23,8 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QTableWidget>
 #include <QProcess>
 #include <QPushButton>
 #include <QSpinBox>
@@ -746,6 +750,143 @@ private slots:
         test_sources().serial().remove_port(pty);
         sim.terminate();
         QVERIFY(sim.waitForFinished(5000));
+    }
+
+    // An opened log on the MAIN table: 200 samples at 3000 rpm and 100 at 6000, both below the
+    // boost axis, so each lands whole in one cell of the bottom row.
+    void dwell_map_and_range_of_an_opened_log()
+    {
+        window_rig rig({}, false);
+        const QString log = dir.filePath("dwell.bnlog");
+        QByteArray text = rv8_frame::csv_header().toLatin1();
+        const qint64 t0 = 1765000000000;
+        for (int i = 0; i < 300; ++i) {
+            rv8_frame f = frame_of(i < 200 ? 3000 : 6000, 222, 100, i < 200 ? 512 : (i % 2 ? 1023 : 0));
+            f.main_current = 205;
+            f.timestamp = t0 + 13 * i;
+            text += f.to_row().toLatin1();
+        }
+        write_file(log, text);
+        rig.prompts.pick = [log](const file_request&) { return log; };
+        rig.find<QPushButton>("open_live_log_file")->click();
+        QTRY_COMPARE(chart_samples(rig), 300);
+        rig.find<QTabWidget>("main_tab")->setCurrentWidget(rig.find<QWidget>("main"));
+        duty_table* table = rig.find<duty_table>("main_table");
+        rig.find<QCheckBox>("main_dwell_map")->setChecked(true);
+        QTRY_VERIFY(table->shade_at(15, 5).isValid());
+        QCOMPARE(table->shade_tip(15, 5), QStringLiteral("2.6 s, 200 hits, mean duty 50.0 %, mean current 10.01 A"));
+        QCOMPARE(table->shade_tip(15, 11), QStringLiteral("1.3 s, 100 hits, mean duty 50.0 %, mean current 10.01 A"));
+        QVERIFY(table->shade_at(15, 11).isValid() && !table->shade_at(14, 5).isValid());
+        // The longest cell is the darkest; a cell under the minimum stays plain.
+        QVERIFY(table->shade_at(15, 5).lightness() < table->shade_at(15, 11).lightness());
+        rig.find<QDoubleSpinBox>("main_dwell_minimum")->setValue(2);
+        QVERIFY(!table->shade_at(15, 11).isValid());
+
+        // The range of the second 100: the map counts only them, the panel sums them up.
+        rig.find<log_graph>("live_log_graph")->select_range(t0 + 13 * 200, t0 + 13 * 299);
+        QTRY_COMPARE(table->shade_tip(15, 5), QStringLiteral("0.0 s, 0 hits, mean duty 0.0 %, mean current 0.00 A"));
+        QCOMPARE(table->shade_tip(15, 11), QStringLiteral("1.3 s, 100 hits, mean duty 50.0 %, mean current 10.01 A"));
+        QTableWidget* stats = rig.find<QTableWidget>("range_stats");
+        QTRY_COMPARE(stats->item(0, 1)->text(), QStringLiteral("6000"));
+        const auto row_text = [stats](int r) {
+            return QStringList{stats->item(r, 0)->text(), stats->item(r, 1)->text(), stats->item(r, 2)->text(),
+                               stats->item(r, 3)->text()};
+        };
+        QCOMPARE(row_text(0), (QStringList{"Engine speed (RPM)", "6000", "6000", "6000.0"}));
+        QCOMPARE(row_text(5), (QStringList{"Main duty (%)", "0.0", "100.0", "50.00"}));
+        QCOMPARE(rig.find<QLabel>("range_duration")->text(),
+                 "1.29 s from " + QDateTime::fromMSecsSinceEpoch(t0 + 2600).toString("hh:mm:ss.zzz") + ", 100 samples");
+
+        // Exports: the checked channels of the range, and the map with its axes.
+        stats->item(1, 0)->setCheckState(Qt::Unchecked); // MAP
+        stats->item(6, 0)->setCheckState(Qt::Unchecked); // Aux duty
+        const QString range_csv = dir.filePath("range.csv"), map_csv = dir.filePath("map.csv");
+        rig.prompts.pick = [range_csv](const file_request&) { return range_csv; };
+        rig.find<QPushButton>("export_range")->click();
+        QByteArray expected = "timestamp,Engine speed (RPM),Main duty (%)\r\n";
+        for (int i = 200; i < 300; ++i)
+            expected += QByteArray::number(t0 + 13 * i) + (i % 2 ? ",6000,100.0\r\n" : ",6000,0.0\r\n");
+        QTRY_COMPARE(read_all(range_csv), expected);
+        rig.prompts.pick = [map_csv](const file_request&) { return map_csv; };
+        rig.find<QPushButton>("main_dwell_export")->click();
+        const QList<QByteArray> lines = read_all(map_csv).split('\n');
+        QCOMPARE(lines[0], QByteArray("Time spent (s): PSI down / RPM across,0,1000,1500,2000,2500,3000,3500,4000,4500,"
+                                      "5000,5500,6000,6500,7000,7500,8000\r"));
+        QCOMPARE(lines[16], QByteArray("0.00,0.000,0.000,0.000,0.000,0.000,0.000,0.000,0.000,0.000,0.000,0.000,1.300,"
+                                       "0.000,0.000,0.000,0.000\r"));
+        QCOMPARE(lines[18].left(lines[18].indexOf(',')), QByteArray("Hits: PSI down / RPM across"));
+
+        // Cleared, the range gives way to the whole log; Reset empties the map.
+        rig.find<QPushButton>("clear_range")->click();
+        QTRY_COMPARE(table->shade_tip(15, 5), QStringLiteral("2.6 s, 200 hits, mean duty 50.0 %, mean current 10.01 A"));
+        QCOMPARE(rig.find<QLabel>("range_duration")->text(), QStringLiteral("Shift and drag on the chart to select a range"));
+        rig.find<QPushButton>("main_dwell_reset")->click();
+        QTRY_VERIFY(!table->shade_at(15, 5).isValid());
+        rig.find<QCheckBox>("main_dwell_map")->setChecked(false);
+        QVERIFY(!table->shaded());
+        QCOMPARE(rig.prompts.unexpected, QStringList());
+    }
+
+    // Event based logging on an engine that flicks to 4000 rpm for 0.3 s, pulls at 4000 for 2 s,
+    // cruises at 2000 and idles: one recording, from a second before its start (0.5 s into the
+    // pull) to 1 s into the idle, with the marker typed while it ran; then armed again.
+    void event_based_recording_with_a_marker()
+    {
+        const QString folder = dir.filePath("events");
+        QDir().mkpath(folder);
+        sim_config config;
+        config.drive = {{0, 850, -10}, {1, 850, -10}, {1.02, 4000, 5}, {1.3, 4000, 5}, {1.32, 850, -10}, {2, 850, -10},
+                        {2.02, 4000, 5}, {4, 4000, 5}, {4.02, 2000, 0}, {5, 2000, 0}, {5.02, 900, -10}};
+        window_rig rig(config);
+        rig.prompts.answer = [](const box_request&) { return QMessageBox::Ok; };
+        rig.prompts.pick = [folder](const file_request&) { return folder; };
+        rig.window->on_set_live_log_folder_clicked();
+        rig.window->on_act_reconnect_triggered();
+        QTRY_VERIFY(rig.status().startsWith("Connected fw"));
+        rig.find<QGroupBox>("live_log_event_group")->setChecked(true);
+        rig.find<QComboBox>("live_log_start_source")->setCurrentIndex(live_channels::rpm);
+        rig.find<QComboBox>("live_log_start_comparison")->setCurrentIndex(record_condition::above);
+        rig.find<QDoubleSpinBox>("live_log_start_value")->setValue(3000);
+        rig.find<QDoubleSpinBox>("live_log_start_hold")->setValue(0.5);
+        rig.find<QComboBox>("live_log_stop_comparison")->setCurrentIndex(record_condition::below);
+        rig.find<QDoubleSpinBox>("live_log_stop_value")->setValue(1500);
+        rig.find<QDoubleSpinBox>("live_log_stop_hold")->setValue(1);
+        rig.find<QSpinBox>("live_log_pre_trigger")->setValue(1);
+        QStringList started, closed;
+        connect(rig.window->unit_worker(), &rv8_worker::log_file_started, this, [&](QString f) { started << f; });
+        connect(rig.window->unit_worker(), &rv8_worker::log_file_closed, this, [&](QString f) { closed << f; });
+        QAction* to_file = action(rig, "act_live_log_to_file");
+        QLabel* armed = rig.find<QLabel>("trigger_status");
+        to_file->setChecked(true);
+        live(rig, true);
+        QCOMPARE(armed->text(), QStringLiteral("Armed: start when Engine speed > 3000 RPM for 0.5 s"));
+        QCOMPARE(to_file->statusTip(), QStringLiteral("Waiting for the start condition"));
+        QTRY_COMPARE_WITH_TIMEOUT(started.size(), 1, 10000);
+        QTRY_VERIFY(armed->text().startsWith("Recording: stop when Engine speed < 1500 RPM for 1 s"));
+        rig.prompts.write = [](const text_request& r, QString* note) {
+            *note = r.title == "Marker" ? QStringLiteral("pull") : QString();
+            return true;
+        };
+        QTest::keyClick(rig.window.get(), Qt::Key_M);
+        QTRY_COMPARE(rig.find<QListWidget>("log_markers")->count(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(closed, QStringList{started[0]}, 10000);
+        QTRY_COMPARE(armed->text(), QStringLiteral("Armed: start when Engine speed > 3000 RPM for 0.5 s"));
+        QVERIFY(to_file->isChecked());
+        live(rig, false);
+        QCOMPARE(armed->text(), QString());
+        QCOMPARE(bnlogs(folder).size(), 1);
+        const QByteArray recorded = read_all(started[0]);
+        QCOMPARE(recorded.count("\n# marker "), 1);
+        QVERIFY(recorded.contains(" pull\r\n"));
+
+        // Opened again, the log brings its marker back to the list and the chart.
+        rig.prompts.pick = [&](const file_request&) { return started[0]; };
+        rig.find<QListWidget>("log_markers")->clear();
+        rig.find<QPushButton>("open_live_log_file")->click();
+        QTRY_COMPARE(rig.find<QListWidget>("log_markers")->count(), 1);
+        QVERIFY(rig.find<QListWidget>("log_markers")->item(0)->text().endsWith("  pull"));
+        QCOMPARE(rig.find<log_graph>("live_log_graph")->log_marker_count(), 1);
+        QCOMPARE(rig.prompts.unexpected, QStringList());
     }
 
     void log_file_names_take_a_suffix_when_taken()

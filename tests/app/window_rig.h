@@ -36,6 +36,16 @@ struct scripted_prompts : prompts {
         }
         return type(request, value);
     }
+    // Lines of text: answered by `write` when a case sets it, else recorded as unexpected.
+    std::function<bool(const text_request&, QString*)> write;
+    bool text(const text_request& request, QString* value) override
+    {
+        if (!write) {
+            unexpected << request.title;
+            return false;
+        }
+        return write(request, value);
+    }
     // File dialogs: answered by `pick` when a case sets it, else recorded as unexpected.
     std::function<QString(const file_request&)> pick;
     QList<file_request> chosen;
