@@ -13,7 +13,7 @@ template <typename F>
 void each_in_range(const rv8_log& log, qint64 from, qint64 to, const QList<int>& channels, F&& row)
 {
     std::vector<qint64> stamps(block_rows);
-    std::vector<std::vector<unsigned int>> columns(size_t(live_channels::count), std::vector<unsigned int>(block_rows));
+    auto columns = std::vector<std::vector<unsigned int>>(live_channels::count, std::vector<unsigned int>(block_rows));
     const int end = log.size();
     for (int at = 0; at < end;) {
         int n = log.const_timestamps().copy(at, std::min(block_rows, end - at), stamps.data());

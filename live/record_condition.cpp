@@ -2,6 +2,7 @@
 
 #include "live/live_channels.h"
 
+#include <QLocale>
 #include <QRegularExpression>
 
 #include <cmath>
@@ -36,10 +37,11 @@ QString record_condition::text() const
 {
     if (!valid())
         return QString();
+    // The shortest text that reads back as the same number.
     QString t = QLatin1String(live_channels::all()[size_t(channel)].key) + QLatin1String(symbol(op))
-                + QString::number(value, 'g', 12);
+                + QString::number(value, 'g', QLocale::FloatingPointShortest);
     if (hold_s > 0)
-        t += QStringLiteral(" for ") + QString::number(hold_s, 'g', 12);
+        t += QStringLiteral(" for ") + QString::number(hold_s, 'g', QLocale::FloatingPointShortest);
     return t;
 }
 
@@ -60,8 +62,8 @@ QString record_condition::describe(const channel_scale& scale) const
 bool record_condition::parse(const QString& text, record_condition* out, QString* error)
 {
     static const QRegularExpression form(QStringLiteral(
-        R"(^\s*([A-Za-z_][A-Za-z0-9_]*)\s*(>=|<=|>|<)\s*([-+]?(?:\d+\.?\d*|\.\d+))\s*)"
-        R"((?:for\s+(\+?(?:\d+\.?\d*|\.\d+))\s*s?\s*)?$)"));
+        R"(^\s*([A-Za-z_][A-Za-z0-9_]*)\s*(>=|<=|>|<)\s*([-+]?(?:\d+\.?\d*|\.\d+)(?:[eE][-+]?\d+)?)\s*)"
+        R"((?:for\s+(\+?(?:\d+\.?\d*|\.\d+)(?:[eE][-+]?\d+)?)\s*s?\s*)?$)"));
     const QRegularExpressionMatch m = form.match(text);
     if (!m.hasMatch()) {
         *error = QStringLiteral("cannot read \"%1\": write CHANNEL OP VALUE [for SECONDS], for example "
