@@ -8,6 +8,7 @@
 #include "app/override_book.h"
 #include "device/rv8.h"
 #include "device/rv8_protocol.h"
+#include "model/restore_points.h"
 #include "graphs/log_graph.h"
 #include "live/live_channels.h"
 #include "live/record_condition.h"
@@ -742,6 +743,12 @@ private slots:
             live(rig, true);
             QTRY_COMPARE(rig.find<QLineEdit>("live_map")->text(), QStringLiteral("VAC"));
             live(rig, false);
+            // Over the terminal too a write is kept as a restore point first and read back after.
+            rig.find<QAction>("act_write_all")->trigger();
+            QTRY_VERIFY(rig.find<QAction>("act_write_all")->isEnabled());
+            QCOMPARE(boxes, QStringList());
+            QCOMPARE(restore_points::list("SIM00013").size(), 1);
+            QVERIFY(!rig.window->has_changes_pending());
             rig.find<QLineEdit>("fw_location")->setText(data_path("RV8_MAVO_0180.hex"));
             rig.find<QPushButton>("fw_update")->click();
             QTRY_COMPARE_WITH_TIMEOUT(boxes, QStringList({"About to program the FW!", "FW Update Successful!"}), 30000);
