@@ -56,6 +56,11 @@ void MainWindow::connect_compare()
     connect(worker, &rv8_worker::snapshot_read, this, &MainWindow::when_snapshot_read);
     connect(worker, &rv8_worker::restore_point, this, &MainWindow::when_restore_point);
     connect(worker, &rv8_worker::write_checked, this, &MainWindow::when_write_checked);
+    // A list left open shows the point the write just made, and what it wrote.
+    connect(worker, &rv8_worker::wrote_data, this, [this] {
+        if (points_dialog && points_dialog->isVisible())
+            points_dialog->show_unit(unit_serial);
+    });
     worker->set_restore_points(true);
 }
 
@@ -74,12 +79,17 @@ compare_dialog* MainWindow::compare_window()
 void MainWindow::open_compare()
 {
     compare_dialog* dialog = compare_window();
-    if (dialog->holds(0) || dialog->holds(1))
+    if (!dialog->holds(0) && !dialog->holds(1)) {
+        // What the form would change on the unit: the unit's values on the left.
+        if (device_connected && fw_version != 0)
+            dialog->choose(0, compare_dialog::unit);
+        dialog->choose(1, compare_dialog::form);
         return;
-    // What the form would change on the unit: the unit's values on the left.
-    if (device_connected && fw_version != 0)
-        dialog->choose(0, compare_dialog::unit);
-    dialog->choose(1, compare_dialog::form);
+    }
+    // Opened again: the form and the unit as they are now; files and points stay as chosen.
+    for (int side = 0; side < 2; ++side)
+        if (dialog->kind_of(side) == compare_dialog::form || dialog->kind_of(side) == compare_dialog::unit)
+            dialog->choose(side, dialog->kind_of(side));
 }
 
 void MainWindow::open_restore_points()
