@@ -209,16 +209,21 @@ void MainWindow::take_compared(QList<setting_change> chosen, const unit_settings
     const unit_settings before = form_settings();
     const unit_settings target = take_changes(before, from, chosen);
     updating_fields = true;
-    bool calibration = false;
+    bool calibration = false, ranges = false;
     for (const setting_change& c : qAsConst(chosen))
         if (c.param >= 0) {
             int_to_field(int_index(c.param), target.ints[c.param]);
             calibration = calibration || group_of(int_index(c.param)) == g_active_map_cal || factory_calibration(c);
+            ranges = ranges || (c.param >= int_min_boost && c.param <= int_max_anb_input);
         }
     if (calibration)
         calibrate_converter();
-    for (table_index t : {tbl_aux, tbl_main, tbl_gpo1, tbl_gpo2})
+    // The unit keeps no ranges: a taken range reaches it as the axes of the tables drawn from it.
+    for (table_index t : {tbl_aux, tbl_main, tbl_gpo1, tbl_gpo2}) {
+        if (ranges)
+            set_table_axis(t);
         take_table(t, chosen, target.tables[t]);
+    }
     show_control_modes();
     updating_fields = false;
 
