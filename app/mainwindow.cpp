@@ -99,6 +99,7 @@ MainWindow::~MainWindow()
     // So that a message from a closing thread never reaches a view being deleted.
     set_log_window(nullptr);
     write_app_settings();
+    stop_analysis();
     delete controller;
     delete ui;
 }

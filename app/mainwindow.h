@@ -251,6 +251,8 @@ private:
     // Live analysis (mainwindow_analysis.cpp): dwell maps and trails on the tables, markers, the
     // chart's range, and the conditions that start and stop a recording.
     void connect_analysis();
+    // Ends the counting threads before the store they read goes.
+    void stop_analysis();
     void connect_dwell_bars();
     void connect_recording_conditions();
     void read_analysis_settings();
@@ -277,6 +279,7 @@ private:
     QElapsedTimer analysis_clock;
     QList<log_marker> markers;
     record_trigger trigger;
+    qint64 trigger_start = -1; // the record the start condition held on, for the file to start from
     channel_scale trigger_scale;
     QLabel* trigger_status = nullptr;
     static constexpr qint64 refresh_ms = 50;

@@ -168,6 +168,16 @@ void MainWindow::connect_analysis()
     read_analysis_settings();
 }
 
+void MainWindow::stop_analysis()
+{
+    // Their threads read the worker's store, which goes with the controller.
+    delete dwell;
+    dwell = nullptr;
+    delete jobs;
+    jobs = nullptr;
+    dwell_tick->stop();
+}
+
 void MainWindow::connect_dwell_bars()
 {
     for (int p = 0; p < outputs::count; ++p) {
@@ -501,6 +511,7 @@ void MainWindow::feed_trigger(const rv8_frame& frame)
         return;
     switch (trigger.feed(frame, trigger_scale)) {
     case record_trigger::start:
+        trigger_start = frame.timestamp;
         set_log_to_file(true);
         break;
     case record_trigger::stop: {

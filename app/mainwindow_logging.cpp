@@ -82,7 +82,11 @@ void MainWindow::set_log_to_file(bool enable)
         // recording that Live Updates or the countdown starts takes a half-typed value too.
         commit_pending_edit();
         all_fields_to_vars();
-        worker->enable_log_to_file(true);
+        if (trigger_start >= 0)
+            worker->start_log_at(trigger_start);
+        else
+            worker->enable_log_to_file(true);
+        trigger_start = -1;
         end_file_snapshot();
         // Started by hand or the countdown: the stop condition and the time limit watch it now.
         if (trigger.state() != record_trigger::recording)

@@ -86,8 +86,12 @@ int cmd_log(command_context& c)
     if (c.options.has("--marker-on-signal"))
         usr1 = std::make_unique<marker_signal>();
 
-    const auto start_writing = [&] {
-        w->enable_log_to_file(true);
+    // At the record the start condition held on, or now.
+    const auto start_writing = [&](qint64 at = -1) {
+        if (at >= 0)
+            w->start_log_at(at);
+        else
+            w->enable_log_to_file(true);
         writing = true;
         since.start();
         if (c.options.seconds > 0)
@@ -121,7 +125,7 @@ int cmd_log(command_context& c)
                                  return;
                              switch (trigger.feed(frame, scale)) {
                              case record_trigger::start:
-                                 start_writing();
+                                 start_writing(frame.timestamp);
                                  break;
                              case record_trigger::stop:
                                  loop.quit();

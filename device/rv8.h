@@ -126,6 +126,9 @@ public slots:
     void enable_log_to_file(bool enable);
     // Records of the last seconds (0 to 60) kept while no file is written, to begin the next one with.
     void set_pre_trigger(double seconds);
+    // enable_log_to_file(true) for a start decided on the record stamped start: the file begins with
+    // the kept records of the seconds before that record, however far the worker has gone since.
+    void start_log_at(qint64 start);
     // A marker at the record stamped so, or at the newest record when stamp is negative.
     void add_log_marker(qint64 stamp, QString note);
     void start_live_logging();
@@ -211,6 +214,7 @@ private:
     // Markers placed while no file was written, for a recording that starts with their records.
     QList<log_marker> waiting_markers;
     qint64 newest_stamp = -1;
+    qint64 start_stamp = -1; // the record a start was decided on, while its file is opened
     std::atomic<qint64> file_rows{0};
     bool restore_points_on = false;
     bool read_back_on = true;

@@ -72,6 +72,15 @@ void rv8_worker::enable_log_to_file(bool enable)
         emit log_file_started(name, earlier);
 }
 
+void rv8_worker::start_log_at(qint64 start)
+{
+    if (in_other_thread([=] { start_log_at(start); }))
+        return;
+    start_stamp = start;
+    enable_log_to_file(true);
+    start_stamp = -1;
+}
+
 void rv8_worker::set_pre_trigger(double seconds)
 {
     if (in_other_thread([=] { set_pre_trigger(seconds); }))
@@ -85,7 +94,8 @@ void rv8_worker::set_pre_trigger(double seconds)
 // placed at it; their samples are then marked as written where the store still holds them.
 bool rv8_worker::write_earlier_records(int* written)
 {
-    const std::vector<rv8_frame> earlier = earlier_records.take();
+    const std::vector<rv8_frame> earlier =
+        start_stamp >= 0 ? earlier_records.take_before(start_stamp) : earlier_records.take();
     QList<log_marker> markers = waiting_markers;
     waiting_markers.clear();
     *written = int(earlier.size());

@@ -133,6 +133,8 @@ void dwell_analysis::recount()
         }
     });
     QThread* thread = worker;
+    // A child, so that a count still running when the analysis goes is waited for and deleted.
+    thread->setParent(this);
     connect(thread, &QThread::finished, this, [this, thread, result] {
         thread->deleteLater();
         worker = nullptr;

@@ -338,7 +338,9 @@ private slots:
 
         // Turned off and on within the second: a second file, the first one whole.
         QStringList closed;
-        connect(rig->window->unit_worker(), &rv8_worker::log_file_closed, this, [&](QString f) { closed << f; });
+        // The window as the context: a file closed as the window goes must not reach a case that has ended.
+        connect(rig->window->unit_worker(), &rv8_worker::log_file_closed, rig->window.get(),
+                [&](QString f) { closed << f; });
         to_file->setChecked(false);
         QTRY_COMPARE(closed, QStringList{name});
         const QByteArray first = read_all(name);
@@ -389,7 +391,9 @@ private slots:
         QTRY_VERIFY(read_all(name).count("\r\n") > 40);
         // The last record of a stop reaches the file after the toggle: count once it is closed.
         QStringList closed;
-        connect(rig->window->unit_worker(), &rv8_worker::log_file_closed, this, [&](QString f) { closed << f; });
+        // The window as the context: a file closed as the window goes must not reach a case that has ended.
+        connect(rig->window->unit_worker(), &rv8_worker::log_file_closed, rig->window.get(),
+                [&](QString f) { closed << f; });
         live(*rig, false);
         QTRY_COMPARE(closed, QStringList{name});
         int rows = 0; // data rows begin with their time stamp
@@ -860,8 +864,9 @@ private slots:
         rig.find<QDoubleSpinBox>("live_log_stop_hold")->setValue(1);
         rig.find<QSpinBox>("live_log_pre_trigger")->setValue(1);
         QStringList started, closed;
-        connect(rig.window->unit_worker(), &rv8_worker::log_file_started, this, [&](QString f) { started << f; });
-        connect(rig.window->unit_worker(), &rv8_worker::log_file_closed, this, [&](QString f) { closed << f; });
+        QObject* window = rig.window.get();
+        connect(rig.window->unit_worker(), &rv8_worker::log_file_started, window, [&](QString f) { started << f; });
+        connect(rig.window->unit_worker(), &rv8_worker::log_file_closed, window, [&](QString f) { closed << f; });
         QAction* to_file = action(rig, "act_live_log_to_file");
         QLabel* armed = rig.find<QLabel>("trigger_status");
         to_file->setChecked(true);
