@@ -202,6 +202,30 @@ private slots:
         QVERIFY(live.total_seconds() > 0);
     }
 
+    // A start decided on an earlier record (a condition checked in another thread, late under load)
+    // begins the span before that record, not before the newest.
+    void a_late_start_keeps_the_span_before_its_record()
+    {
+        worker_rig rig;
+        const QString path = dir.filePath("late.bnlog");
+        rig.worker->set_pre_trigger(0.05);
+        rig.worker->set_log_file(path);
+        rig.start_logging();
+        for (int k = 0; k < 5; ++k) {
+            rig.queue_records(1);
+            rig.poll();
+            const qint64 t = rig.samples().last().timestamp;
+            while (QDateTime::currentMSecsSinceEpoch() <= t + (k % 2 ? 60 : 0))
+                QThread::usleep(100);
+        }
+        const QList<rv8_frame> all = rig.samples(); // 0, 1 | 60 ms | 2, 3 | 60 ms | 4
+        rig.worker->start_log_at(all[2].timestamp);
+        rig.worker->enable_log_to_file(false);
+        QCOMPARE(rig.worker->rows_in_file(), qint64(3));
+        QVERIFY(read_all(path).endsWith(all[2].to_row().toLatin1() + all[3].to_row().toLatin1() +
+                                        all[4].to_row().toLatin1()));
+    }
+
     void failures_stop_the_file_but_not_logging()
     {
         worker_rig rig;
