@@ -141,11 +141,12 @@ void log_graph::select_range(double from, double to)
 
 void log_graph::clear_range()
 {
-    const bool had = has_range();
+    // Nothing to draw again without a range: a replot of a long log is not free.
+    if (!has_range())
+        return;
     zone->hide();
     replot();
-    if (had)
-        emit range_cleared();
+    emit range_cleared();
 }
 
 bool log_graph::has_range() const
@@ -160,6 +161,8 @@ QPair<double, double> log_graph::range() const
 
 void log_graph::set_log_markers(const QList<log_marker>& markers)
 {
+    if (markers.isEmpty() && log_markers.isEmpty())
+        return;
     for (QwtPlotMarker* m : log_markers) {
         m->detach();
         delete m;
