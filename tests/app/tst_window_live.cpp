@@ -297,6 +297,23 @@ private slots:
         QVERIFY(countdown->isActive());
         live(*rig, false);
         QVERIFY(!countdown->isActive());
+
+        // "Stop logging after" ends a recording by itself, 1 s of rows, and Log to File with it.
+        start->setValue(0);
+        rig->find<QSpinBox>("live_log_timer_stop")->setValue(1);
+        QStringList closed;
+        connect(rig->window->unit_worker(), &rv8_worker::log_file_closed, rig->window.get(),
+                [&](QString f) { closed << f; });
+        live(*rig, true);
+        QTRY_VERIFY(!to_file->isChecked());
+        QTRY_COMPARE(closed.size(), 1);
+        QList<qint64> stamps;
+        for (const QByteArray& line : read_all(closed[0]).split('\n'))
+            if (!line.isEmpty() && std::isdigit(quint8(line[0])))
+                stamps << line.left(line.indexOf(',')).toLongLong();
+        QVERIFY2(stamps.last() - stamps.first() >= 990 && stamps.last() - stamps.first() <= 1300,
+                 qPrintable(QString::number(stamps.last() - stamps.first())));
+        live(*rig, false);
         QCOMPARE(rig->prompts.unexpected, QStringList());
     }
 
