@@ -13,9 +13,11 @@ using namespace rv8_protocol;
 namespace {
 constexpr int poll_interval_ms = 1;
 constexpr uint last_read_ms = 100;
-// A streaming unit sends a record every 13.13 ms, and the bridge holds the end of one back for its
-// latency timer: a line quiet for longer than both has a unit that no longer streams.
-constexpr qint64 quiet_ms = 14 + 2 * latency_timer_ms + 2;
+// Without the stream-off reply in sight, a quiet line is all there is to go by. A unit sends a
+// record every 13.13 ms, but one that has not yet taken the stream-off request (a busy machine, a
+// unit behind a pseudo-terminal) can fall quiet for longer and then send on: so wait well beyond
+// a record period before taking quiet for the end.
+constexpr qint64 quiet_ms = 100;
 // The stream-off reply comes after every record sent before it, so after whole records and the
 // reply a shorter quiet is enough; it only has to rule out record bytes that look like the reply.
 constexpr qint64 quiet_after_reply_ms = latency_timer_ms + 2;
