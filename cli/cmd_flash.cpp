@@ -40,7 +40,7 @@ int cmd_flash(command_context& c)
             after = version;
         }),
         // Stopping half way would leave the unit without firmware.
-        QObject::connect(&c.interrupt, &interrupt_watch::interrupted, &c.session, [&] {
+        QObject::connect(&c.interrupt, &signal_watch::arrived, &c.session, [&] {
             if (!warned)
                 console::err(QStringLiteral("brennix-cli: programming cannot be stopped safely; it ends by itself shortly"));
             warned = true;

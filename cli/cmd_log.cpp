@@ -6,7 +6,6 @@
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/interrupt_watch.h"
-#include "cli/marker_signal.h"
 #include "cli/unit_session.h"
 #include "live/live_channels.h"
 #include "live/record_trigger.h"
@@ -82,9 +81,9 @@ int cmd_log(command_context& c)
     int countdown = c.options.start_after;
     record_trigger trigger;
     const record_trigger::plan plan = plan_of(c.options);
-    std::unique_ptr<marker_signal> usr1;
+    std::unique_ptr<signal_watch> usr1;
     if (c.options.has("--marker-on-signal"))
-        usr1 = std::make_unique<marker_signal>();
+        usr1 = std::make_unique<signal_watch>(std::initializer_list<int>{SIGUSR1});
 
     // At the record the start condition held on, or now.
     const auto start_writing = [&](qint64 at = -1) {
@@ -140,7 +139,7 @@ int cmd_log(command_context& c)
             file_failure = reason;
             loop.quit();
         }),
-        QObject::connect(&c.interrupt, &interrupt_watch::interrupted, &loop, &QEventLoop::quit),
+        QObject::connect(&c.interrupt, &signal_watch::arrived, &loop, &QEventLoop::quit),
         QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
             if (!armed && --countdown <= 0)
                 arm();
@@ -150,7 +149,7 @@ int cmd_log(command_context& c)
         }),
     };
     if (usr1)
-        wires << QObject::connect(usr1.get(), &marker_signal::requested, &loop,
+        wires << QObject::connect(usr1.get(), &signal_watch::arrived, &loop,
                                   [w] { w->add_log_marker(-1, QStringLiteral("SIGUSR1")); });
     const int mark = console::problem_mark();
     w->start_live_logging();

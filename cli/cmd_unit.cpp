@@ -199,7 +199,7 @@ int cmd_override(command_context& c)
                          .arg(name, QString::number(percent), QString::number(duty), c.session.serial(), seconds));
         QEventLoop hold;
         QTimer::singleShot(int(c.options.seconds * 1000), &hold, &QEventLoop::quit);
-        QObject::connect(&c.interrupt, &interrupt_watch::interrupted, &hold, &QEventLoop::quit);
+        QObject::connect(&c.interrupt, &signal_watch::arrived, &hold, &QEventLoop::quit);
         if (!c.interrupt.requested())
             hold.exec();
     }

@@ -5,7 +5,6 @@
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/interrupt_watch.h"
-#include "cli/marker_signal.h"
 #include "cli/unit_session.h"
 
 #include <QCoreApplication>
@@ -30,7 +29,7 @@ int main(int argc, char** argv)
         }
         // Before the worker's thread starts, so that no thread takes the signal's default action.
         if (options.has("--marker-on-signal"))
-            marker_signal::block();
+            signal_watch::block({SIGUSR1});
         console::install_message_handler(options.verbose);
         interrupt_watch interrupt;
         unit_session session(options);

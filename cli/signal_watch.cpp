@@ -1,4 +1,4 @@
-#include "cli/marker_signal.h"
+#include "cli/signal_watch.h"
 
 #include <QSocketNotifier>
 #include <csignal>
@@ -6,36 +6,39 @@
 #include <unistd.h>
 
 namespace {
-sigset_t marker_mask()
+sigset_t mask_of(std::initializer_list<int> numbers)
 {
     sigset_t mask;
     sigemptyset(&mask);
-    sigaddset(&mask, SIGUSR1);
+    for (int n : numbers)
+        sigaddset(&mask, n);
     return mask;
 }
 }
 
-void marker_signal::block()
+void signal_watch::block(std::initializer_list<int> numbers)
 {
-    const sigset_t mask = marker_mask();
+    const sigset_t mask = mask_of(numbers);
     pthread_sigmask(SIG_BLOCK, &mask, nullptr);
 }
 
-marker_signal::marker_signal()
+signal_watch::signal_watch(std::initializer_list<int> numbers)
 {
-    const sigset_t mask = marker_mask();
+    const sigset_t mask = mask_of(numbers);
     fd = signalfd(-1, &mask, SFD_CLOEXEC | SFD_NONBLOCK);
     if (fd < 0)
         return;
     notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
     connect(notifier, &QSocketNotifier::activated, this, [this] {
         signalfd_siginfo info;
-        while (::read(fd, &info, sizeof info) == ssize_t(sizeof info))
-            emit requested();
+        while (::read(fd, &info, sizeof info) == ssize_t(sizeof info)) {
+            ++count;
+            emit arrived();
+        }
     });
 }
 
-marker_signal::~marker_signal()
+signal_watch::~signal_watch()
 {
     delete notifier;
     if (fd >= 0)
