@@ -48,20 +48,6 @@ QString data_path(const QString& name)
     return qEnvironmentVariable("BRENNIX_TEST_DATA") + "/" + name;
 }
 
-QByteArray read_all(const QString& path)
-{
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
-}
-
-void write_file(const QString& path, const QByteArray& data)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(data);
-}
-
 // An Intel HEX record with its checksum, from its bytes before the checksum.
 QByteArray hex_record(const QByteArray& bytes)
 {

@@ -156,21 +156,6 @@ void set_cells(QSettings& file, const QString& table, int row, QList<int> column
     file.setValue(key, t);
 }
 
-QString write_csv(const QString& path, const QByteArray& text)
-{
-    QFile f(path);
-    f.open(QIODevice::WriteOnly);
-    f.write(text);
-    return path;
-}
-
-QByteArray read_all(const QString& path)
-{
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
-}
-
 QByteArray csv_lines(int first, int count, const char* end = "\n")
 {
     QByteArray text;
@@ -569,7 +554,7 @@ private slots:
         if (content == "settings" || content == "log")
             text = read_all(made) + (content == "log" ? "[rv8_log]\n# note\ntimestamp,batt adc\n1733493600000,1\n" : "");
         if (content != "missing")
-            write_csv(opened, text);
+            write_file(opened, text);
         pulses->setValue(1.0);
         rig.window->clear_change_sets();
         rig.prompts.asked.clear();
@@ -907,8 +892,8 @@ private slots:
         QTemporaryDir dir;
         window_rig rig({}, false);
         rig.prompts.answer = [](const box_request&) { return QMessageBox::Ok; };
-        const QString good = write_csv(dir.filePath("good.csv"), "deg C\n" + csv_lines(0, 1024));
-        const QString tried = write_csv(dir.filePath("tried.csv"), text);
+        const QString good = write_file(dir.filePath("good.csv"), "deg C\n" + csv_lines(0, 1024));
+        const QString tried = write_file(dir.filePath("tried.csv"), text);
         QStringList chosen = {tried, good};
         rig.prompts.pick = [&](const file_request&) { return chosen.takeLast(); };
         rig.find<QPushButton>("cust_ana_load_file")->click();
@@ -937,7 +922,7 @@ private slots:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath("kept.bnini");
-        write_csv(path, "[rv8_vars]\nold=1\n");
+        write_file(path, "[rv8_vars]\nold=1\n");
         QProcess child;
         child.start(QCoreApplication::applicationFilePath(), {"--save-under-size-limit", path});
         QVERIFY(child.waitForFinished(30000));

@@ -61,6 +61,21 @@ struct scripted_prompts : prompts {
     }
 };
 
+inline QByteArray read_all(const QString& path)
+{
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+inline QString write_file(const QString& path, const QByteArray& data)
+{
+    QFile f(path);
+    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    f.write(data);
+    return path;
+}
+
 inline unit_sources& test_sources()
 {
     static unit_sources sources(false);
