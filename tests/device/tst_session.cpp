@@ -1,3 +1,6 @@
+// Finding, opening, identifying, resetting and closing a unit, and single exchanges with it: each
+// failure checked by its status, its exact messages and whether the link survived.
+
 #include "device/rv8.h"
 #include "tests/device/virtual_bench.h"
 #include "tests/support/log_capture.h"
@@ -9,14 +12,36 @@ namespace {
 const QByteArray live_off = QByteArray::fromHex("C313000100D1");
 const QByteArray version_query = QByteArray::fromHex("C3050001B671");
 const QByteArray variant_query = QByteArray::fromHex("C3050001C106");
+const QByteArray main_duty = QByteArray::fromHex("01F4");
 using banner_fault = sim_faults::banner_fault;
+
+// A worker opened on a fresh unit, its writes forgotten.
+struct open_unit {
+    virtual_bench bench;
+    std::shared_ptr<virtual_device> device;
+    rv8_worker worker;
+    explicit open_unit(sim_config config = {})
+    {
+        device = bench.add_unit("RV8A0001", config);
+        worker.open();
+        device->clear_writes();
+    }
+    template <typename F>
+    void inject(F&& f) { configure(device, std::forward<F>(f)); }
+    QByteArray reply = "stale";
+    FT_STATUS query_version()
+    {
+        QByteArray msg = version_query;
+        return worker.get_param(msg, reply, 2);
+    }
+};
 }
 
 class tst_session : public QObject {
     Q_OBJECT
 
     // Opens a worker on the bench's units; returns the serials it announced.
-    static QStringList open_on(virtual_bench&, rv8_worker& worker, int* closed_count = nullptr)
+    static QStringList open_on(rv8_worker& worker, int* closed_count = nullptr)
     {
         QSignalSpy opened(&worker, &rv8_worker::opened);
         QSignalSpy closed(&worker, &rv8_worker::closed);
@@ -32,23 +57,6 @@ class tst_session : public QObject {
 private slots:
     void finding_the_unit()
     {
-        int closed = 0;
-        {
-            virtual_bench bench;
-            rv8_worker worker;
-            QCOMPARE(open_on(bench, worker, &closed), QStringList());
-            QCOMPARE(closed, 1);
-        }
-        {
-            virtual_bench bench;
-            auto other = bench.provider.add_device("USB Serial Cable", "FT0001");
-            bench.provider.add_device("KIRRA 3 ", "FT0002");
-            bench.provider.add_device("kirra 3", "FT0003");
-            rv8_worker worker;
-            QCOMPARE(open_on(bench, worker, &closed), QStringList());
-            QCOMPARE(closed, 1);
-            QVERIFY(!other->is_open() && other->writes().isEmpty());
-        }
         {
             virtual_bench bench;
             auto first = bench.add_unit("RV8FIRST");
@@ -56,7 +64,7 @@ private slots:
             auto second = bench.add_unit("RV8SECOND");
             log_capture log;
             rv8_worker worker;
-            QCOMPARE(open_on(bench, worker), QStringList{"RV8SECOND"});
+            QCOMPARE(open_on(worker), QStringList{"RV8SECOND"});
             QVERIFY(second->is_open() && !first->is_open() && first->writes().isEmpty());
             QCOMPARE(log.count("Vantrel RV8-SX detected:"), 2);
             QVERIFY(log.has(QtDebugMsg, "  Dev 0  Serial RV8FIRST"));
@@ -77,123 +85,115 @@ private slots:
             QCOMPARE(QString("%1 %2 %3").arg(count).arg(again).arg(nodes[1].Flags, 0, 16) + nodes[0].SerialNumber,
                      QString("1 2 deadRV8A0001"));
         }
-        {
-            virtual_bench bench;
-            auto device = bench.add_unit("RV8-0123456789ABCDEF");
-            rv8_worker worker;
-            QCOMPARE(open_on(bench, worker), QStringList{"RV8-0123456789A"}); // the list holds 15 bytes
-            QVERIFY(device->is_open());
-        }
+        virtual_bench bench;
+        auto device = bench.add_unit("RV8-0123456789ABCDEF");
+        rv8_worker worker;
+        QCOMPARE(open_on(worker), QStringList{"RV8-0123456789A"}); // the list holds 15 bytes
+        QVERIFY(device->is_open());
     }
 
+    // No unit announced and the link closed once: nothing there, other gadgets only, a failing
+    // step of opening, or the unit pulled out before or during its identity query.
+    void no_connection_data()
+    {
+        QTest::addColumn<int>("call"); // that fails; -1: none
+        QTest::addColumn<QByteArray>("unplug_at");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("nothing there") << -1 << QByteArray() << "";
+        QTest::newRow("other gadgets") << -1 << QByteArray() << "";
+        QTest::newRow("open") << int(d2xx_call::open) << QByteArray() << "Cannot open device, returned 4. Try again!";
+        QTest::newRow("timeouts") << int(d2xx_call::set_timeouts) << QByteArray() << "Cannot set timeouts: 4";
+        QTest::newRow("latency") << int(d2xx_call::set_latency_timer) << QByteArray() << "Could not set latency timer: 4";
+        for (const QByteArray& at : {live_off, version_query, variant_query})
+            QTest::addRow("unplugged at %s", at.toHex().constData()) << -1 << at << "";
+    }
+
+    void no_connection()
+    {
+        QFETCH(int, call);
+        QFETCH(QByteArray, unplug_at);
+        QFETCH(QString, message);
+        virtual_bench bench;
+        std::shared_ptr<virtual_device> device, other;
+        if (QTest::currentDataTag() == QByteArray("other gadgets")) {
+            other = bench.provider.add_device("USB Serial Cable", "FT0001");
+            bench.provider.add_device("KIRRA 3 ", "FT0002");
+            bench.provider.add_device("kirra 3", "FT0003");
+        } else if (QTest::currentDataTag() != QByteArray("nothing there")) {
+            device = bench.add_unit();
+            configure(device, [&](sim_unit&, virtual_faults& f) {
+                if (call >= 0)
+                    f.fail(d2xx_call(call), FT_IO_ERROR);
+                f.strike_on = unplug_at;
+                f.strike = [](sim_unit*, virtual_faults& now) { now.unplugged = true; };
+            });
+        }
+        log_capture log;
+        rv8_worker worker;
+        int closed = 0;
+        QCOMPARE(open_on(worker, &closed), QStringList());
+        QCOMPARE(closed, 1);
+        QVERIFY(!worker.is_open());
+        QVERIFY(message.isEmpty() || log.has(QtCriticalMsg, message));
+        for (const auto& d : {device, other})
+            QVERIFY(!d || (!d->is_open() && (!unplug_at.isEmpty() || d->writes().isEmpty())));
+    }
+
+    // A unit left streaming is silenced before it is asked anything; one in its bootloader does not
+    // answer and shows as version 0.
     void identity_data()
     {
         QTest::addColumn<int>("version");
         QTest::addColumn<int>("variant_byte");
+        QTest::addColumn<bool>("in_bootloader");
+        QTest::addColumn<int>("shown_version");
         QTest::addColumn<int>("variant");
-        QTest::newRow("1.60 SX") << 0x0160 << 0xAA << int(variant_rv8_sx);
-        QTest::newRow("1.75 S") << 0x0175 << 0xAB << int(variant_rv8_s);
+        QTest::newRow("1.60 SX") << 0x0160 << 0xAA << false << 0x0160 << int(variant_rv8_sx);
+        QTest::newRow("1.75 S") << 0x0175 << 0xAB << false << 0x0175 << int(variant_rv8_s);
+        QTest::newRow("bootloader") << 0x0175 << 0xAA << true << 0 << int(variant_rv8_s);
     }
 
     void identity()
     {
         QFETCH(int, version);
         QFETCH(int, variant_byte);
-        QFETCH(int, variant);
+        QFETCH(bool, in_bootloader);
         virtual_bench bench;
         sim_config config;
         config.fw_version = quint16(version);
         config.variant_byte = quint8(variant_byte);
+        config.start_in_bootloader = in_bootloader;
         auto device = bench.add_unit("RV8A0001", config);
-        rv8_worker worker;
-        QSignalSpy opened(&worker, &rv8_worker::opened);
-        worker.open();
-        QCOMPARE(opened.count(), 1);
-        QCOMPARE(opened[0][1].value<quint16>(), quint16(version));
-        QCOMPARE(opened[0][2].value<rv8_variant>(), rv8_variant(variant));
-        // A unit left streaming is silenced before it is asked anything.
-        QCOMPARE(device->writes(), (QList<QByteArray>{live_off, version_query, variant_query}));
-    }
-
-    void unit_in_its_bootloader_opens_as_version_zero()
-    {
-        virtual_bench bench;
-        sim_config config;
-        config.start_in_bootloader = true;
-        bench.add_unit("RV8BOOT", config);
         log_capture log;
         rv8_worker worker;
         QSignalSpy opened(&worker, &rv8_worker::opened);
-        worker.open(); // waits out one reply time-out
+        worker.open(); // a unit in its bootloader costs one reply time-out
         QCOMPARE(opened.count(), 1);
-        QCOMPARE(opened[0][1].value<quint16>(), quint16(0));
-        QCOMPARE(opened[0][2].value<rv8_variant>(), variant_rv8_s);
-        QVERIFY(log.has(QtWarningMsg, "Timed out waiting for FW to respond: exp_bytes=5, bytes available=0"));
+        QTEST(int(opened[0][1].value<quint16>()), "shown_version");
+        QTEST(int(opened[0][2].value<rv8_variant>()), "variant");
+        QCOMPARE(device->writes().mid(0, 2), (QList<QByteArray>{live_off, version_query}));
+        QCOMPARE(device->writes().mid(2), in_bootloader ? QList<QByteArray>() : QList<QByteArray>{variant_query});
+        const QStringList timed_out{"Timed out waiting for FW to respond: exp_bytes=5, bytes available=0",
+                                    "Could not read msg c3050001b6...(exp 2)"};
+        QCOMPARE(log.texts(QtWarningMsg), in_bootloader ? timed_out : QStringList());
         QVERIFY(worker.is_open());
-    }
-
-    // Pulled out before or during the identity query: the link closes once and no unit is announced.
-    void unit_lost_while_connecting_is_no_connection()
-    {
-        for (const QByteArray& at : {live_off, version_query, variant_query}) {
-            virtual_bench bench;
-            auto device = bench.add_unit();
-            configure(device, [&](sim_unit&, virtual_faults& f) {
-                f.strike_on = at;
-                f.strike = [](sim_unit*, virtual_faults& now) { now.unplugged = true; };
-            });
-            rv8_worker worker;
-            int closed = 0;
-            QCOMPARE(open_on(bench, worker, &closed), QStringList());
-            QCOMPARE(closed, 1);
-            QVERIFY(!worker.is_open() && !device->is_open());
-        }
-    }
-
-    void failed_open_steps_close_data()
-    {
-        QTest::addColumn<int>("call");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("open") << int(d2xx_call::open) << "Cannot open device, returned 4. Try again!";
-        QTest::newRow("timeouts") << int(d2xx_call::set_timeouts) << "Cannot set timeouts: 4";
-        QTest::newRow("latency") << int(d2xx_call::set_latency_timer) << "Could not set latency timer: 4";
-    }
-
-    void failed_open_steps_close()
-    {
-        QFETCH(int, call);
-        QFETCH(QString, message);
-        virtual_bench bench;
-        auto device = bench.add_unit();
-        configure(device, [&](sim_unit&, virtual_faults& f) { f.fail(d2xx_call(call), FT_IO_ERROR); });
-        log_capture log;
-        rv8_worker worker;
-        int closed = 0;
-        QCOMPARE(open_on(bench, worker, &closed), QStringList());
-        QCOMPARE(closed, 1);
-        QVERIFY(log.has(QtCriticalMsg, message));
-        QVERIFY(!worker.is_open() && !device->is_open());
-        QVERIFY(device->writes().isEmpty());
     }
 
     void closing()
     {
-        virtual_bench bench;
-        auto device = bench.add_unit();
-        rv8_worker worker;
-        worker.open();
-        QSignalSpy closed(&worker, &rv8_worker::closed);
-        worker.close();
+        open_unit o;
+        QSignalSpy closed(&o.worker, &rv8_worker::closed);
+        o.worker.close();
         QCOMPARE(closed.count(), 1);
-        QVERIFY(!device->is_open());
-        QCOMPARE(worker.silent_close(), FT_STATUS(FT_OK));
+        QVERIFY(!o.device->is_open());
+        QCOMPARE(o.worker.silent_close(), FT_STATUS(FT_OK));
 
-        worker.open();
-        configure(device, [](sim_unit&, virtual_faults& f) { f.fail(d2xx_call::close, FT_IO_ERROR); });
+        o.worker.open();
+        o.inject([](sim_unit&, virtual_faults& f) { f.fail(d2xx_call::close, FT_IO_ERROR); });
         log_capture log;
-        QCOMPARE(worker.silent_close(), FT_STATUS(FT_IO_ERROR));
+        QCOMPARE(o.worker.silent_close(), FT_STATUS(FT_IO_ERROR));
         QVERIFY(log.contains_text("(you can probably ignore this)"));
-        QVERIFY(!worker.is_open());
+        QVERIFY(!o.worker.is_open());
     }
 
     void reset()
@@ -239,32 +239,7 @@ private slots:
         QCOMPARE(closed.count(), 1);
     }
 
-    void bootloader_entry_with_banner()
-    {
-        virtual_bench bench;
-        sim_config config;
-        config.variant_byte = 0xAA;
-        auto device = bench.add_unit("RV8A0001", config);
-        rv8_worker worker;
-        QCOMPARE(worker.reset_into_bootloader(), FT_STATUS(FT_DEVICE_NOT_OPENED));
-        worker.open();
-        device->clear_writes();
-        QSignalSpy opened(&worker, &rv8_worker::opened);
-        log_capture log;
-        QCOMPARE(worker.reset_into_bootloader(), FT_STATUS(FT_OK));
-        QCOMPARE(device->writes(), (QList<QByteArray>{live_off, QByteArray::fromHex("C3050001C007")}));
-        QVERIFY(log.has(QtDebugMsg, "In bootloader mode"));
-        QCOMPARE(opened.count(), 1);
-        QCOMPARE(opened[0][1].value<quint16>(), quint16(0));
-        QCOMPARE(opened[0][2].value<rv8_variant>(), variant_rv8_sx);
-
-        device->clear_writes(); // already there: nothing is sent
-        QCOMPARE(worker.reset_into_bootloader(), FT_STATUS(FT_OK));
-        QVERIFY(log.has(QtDebugMsg, "Alread in bootloader mode"));
-        QVERIFY(device->writes().isEmpty());
-    }
-
-    void bootloader_entry_faults_data()
+    void bootloader_entry_data()
     {
         QTest::addColumn<int>("fault");
         QTest::addColumn<QByteArray>("stray");
@@ -273,6 +248,7 @@ private slots:
         QTest::addColumn<bool>("reidentified");
         const QString v_only = "Found a 'v' but not the actual bootloader version (this should never happen). "
                                "Some kind of comms issue?";
+        QTest::newRow("banner") << int(banner_fault::none) << QByteArray() << 0 << "" << true;
         QTest::newRow("silence") << int(banner_fault::missing) << QByteArray() << 4
                                  << "Could not reset properly, no data from device: 0" << false;
         QTest::newRow("no banner") << int(banner_fault::missing) << QByteArray("OK\r\n") << 18
@@ -283,33 +259,41 @@ private slots:
         QTest::newRow("v then letter") << int(banner_fault::v_not_digit) << QByteArray() << 18 << v_only << false;
     }
 
-    void bootloader_entry_faults()
+    // A unit that did not restart is asked who it is again; one that did shows as its bootloader.
+    void bootloader_entry()
     {
         QFETCH(int, fault);
         QFETCH(QByteArray, stray);
         QFETCH(int, status);
         QFETCH(QString, message);
         QFETCH(bool, reidentified);
-        virtual_bench bench;
         sim_config config;
         config.fw_version = 0x0150;
-        auto device = bench.add_unit("RV8A0001", config);
-        rv8_worker worker;
-        worker.open();
-        configure(device, [&](sim_unit& unit, virtual_faults&) {
+        open_unit o(config);
+        QCOMPARE(rv8_worker().reset_into_bootloader(), FT_STATUS(FT_DEVICE_NOT_OPENED));
+        o.inject([&](sim_unit& unit, virtual_faults&) {
             unit.faults().banner = banner_fault(fault);
             unit.faults().extra_after_command = stray;
         });
-        device->clear_writes();
-        QSignalSpy opened(&worker, &rv8_worker::opened);
+        QSignalSpy opened(&o.worker, &rv8_worker::opened);
         log_capture log;
-        QCOMPARE(worker.reset_into_bootloader(), FT_STATUS(status));
-        QVERIFY2(log.has(QtCriticalMsg, message), qPrintable(log.texts().join(" | ")));
+        QCOMPARE(o.worker.reset_into_bootloader(), FT_STATUS(status));
+        QCOMPARE(log.texts(QtCriticalMsg), message.isEmpty() ? QStringList() : QStringList{message});
+        QCOMPARE(o.device->writes().mid(0, 2), (QList<QByteArray>{live_off, QByteArray::fromHex("C3050001C007")}));
         QCOMPARE(opened.count(), reidentified ? 1 : 0);
-        QCOMPARE(device->writes().mid(2), reidentified ? (QList<QByteArray>{version_query, variant_query})
-                                                       : QList<QByteArray>());
-        QCOMPARE(worker.get_fw_version(), quint16(0x0150));
-        QVERIFY(worker.is_open());
+        QVERIFY(o.worker.is_open());
+        if (status == FT_OK) {
+            QVERIFY(log.has(QtDebugMsg, "In bootloader mode"));
+            QCOMPARE(opened[0][1].value<quint16>(), quint16(0));
+            QCOMPARE(opened[0][2].value<rv8_variant>(), variant_rv8_sx);
+            o.device->clear_writes(); // already there: nothing is sent
+            QCOMPARE(o.worker.reset_into_bootloader(), FT_STATUS(FT_OK));
+            QVERIFY(log.has(QtDebugMsg, "Alread in bootloader mode") && o.device->writes().isEmpty());
+            return;
+        }
+        QCOMPARE(o.device->writes().mid(2), reidentified ? (QList<QByteArray>{version_query, variant_query})
+                                                         : QList<QByteArray>());
+        QCOMPARE(o.worker.get_fw_version(), quint16(0x0150));
     }
 
     void device_change_events()
@@ -336,30 +320,149 @@ private slots:
         QCOMPARE(opened.count(), 2);
     }
 
+    // A partial frame the unit only drops once it goes stale comes last.
     void tracing_shows_what_was_offered_and_what_arrived()
     {
-        virtual_bench bench;
-        auto device = bench.add_unit();
-        rv8_worker worker;
-        worker.open();
-        worker.set_rw_debug(true);
-        configure(device, [](sim_unit&, virtual_faults& f) { f.short_writes = 1; });
+        open_unit o;
+        o.worker.set_rw_debug(true);
+        o.inject([](sim_unit&, virtual_faults& f) { f.short_reads = 1; });
         log_capture log;
-        QByteArray msg = version_query;
-        QByteArray ret;
-        QCOMPARE(worker.get_param(msg, ret, 2), FT_STATUS(FT_IO_ERROR));
-        QCOMPARE(log.texts(QtDebugMsg), QStringList{"write 0xc3050001b671"});
-        QTest::qWait(60); // the unit drops the partial frame once it goes stale
-
-        configure(device, [](sim_unit&, virtual_faults& f) { f.short_reads = 1; });
-        log.clear();
-        QCOMPARE(worker.get_param(msg, ret, 2), FT_STATUS(FT_IO_ERROR));
+        QCOMPARE(o.query_version(), FT_STATUS(FT_IO_ERROR));
         QCOMPARE(log.texts(QtDebugMsg), (QStringList{"write 0xc3050001b671", "read  0x3c05fa01"}));
 
-        worker.set_rw_debug(false);
+        o.worker.set_rw_debug(false);
         log.clear();
-        QCOMPARE(worker.get_param(msg, ret, 2), FT_STATUS(FT_OK));
+        QCOMPARE(o.query_version(), FT_STATUS(FT_OK));
         QVERIFY(log.texts(QtDebugMsg).isEmpty());
+
+        o.worker.set_rw_debug(true);
+        o.inject([](sim_unit&, virtual_faults& f) { f.short_writes = 1; });
+        QCOMPARE(o.query_version(), FT_STATUS(FT_IO_ERROR));
+        QCOMPARE(log.texts(QtDebugMsg), QStringList{"write 0xc3050001b671"});
+    }
+
+    void get_param_returns_only_the_data()
+    {
+        open_unit o;
+        QByteArray ret;
+        QByteArray reset = QByteArray::fromHex("C3050001B770");
+        QCOMPARE(o.worker.get_param(reset, ret, 0), FT_STATUS(FT_OK));
+        QVERIFY(ret.isEmpty());
+        // Bytes past the expected length stay queued until the next exchange purges them.
+        o.inject([](sim_unit& unit, virtual_faults&) { unit.faults().extra_after_command = QByteArray::fromHex("3c05fa9999"); });
+        for (int k = 0; k < 2; ++k) {
+            QCOMPARE(o.query_version(), FT_STATUS(FT_OK));
+            QCOMPARE(o.reply.toHex(), QByteArray("0175"));
+        }
+    }
+
+    void closed_link_touches_no_driver()
+    {
+        open_unit o;
+        o.worker.close();
+        o.device->clear_writes();
+        QCOMPARE(o.query_version(), FT_STATUS(FT_DEVICE_NOT_OPENED));
+        QVERIFY(o.reply.isEmpty());
+        QByteArray payload(1, char(0x55));
+        QCOMPARE(o.worker.set_param(msg_live_log, payload), FT_STATUS(FT_DEVICE_NOT_OPENED));
+        QVERIFY(o.device->writes().isEmpty());
+    }
+
+    void driver_failures_data()
+    {
+        QTest::addColumn<bool>("typed");
+        QTest::addColumn<int>("call");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("stays_open");
+        const QString purge = "Cannot purge Rx/Tx buffers, disconnecting";
+        const QString queue = "Cannot get queue status, disconnecting";
+        const QString read = "Could not read from device";
+        QTest::newRow("get purge") << false << int(d2xx_call::purge) << 4 << purge << false;
+        QTest::newRow("get write") << false << int(d2xx_call::write) << 10 << "Cannot write command to device. msg=c3050001b671" << true;
+        QTest::newRow("get queue status") << false << int(d2xx_call::queue_status) << 4 << queue << false;
+        QTest::newRow("get read") << false << int(d2xx_call::read) << 4 << read << false;
+        QTest::newRow("set purge") << true << int(d2xx_call::purge) << 4 << purge << false;
+        QTest::newRow("set write") << true << int(d2xx_call::write) << 10 << "Cannot write msg c302000201" << false;
+        QTest::newRow("set queue status") << true << int(d2xx_call::queue_status) << 4 << queue << false;
+        QTest::newRow("set read") << true << int(d2xx_call::read) << 4 << read << false;
+    }
+
+    void driver_failures()
+    {
+        QFETCH(bool, typed);
+        QFETCH(int, call);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        QFETCH(bool, stays_open);
+        open_unit o;
+        o.inject([&](sim_unit&, virtual_faults& f) { f.fail(d2xx_call(call), FT_STATUS(status)); });
+        QSignalSpy closed(&o.worker, &rv8_worker::closed);
+        log_capture log;
+        QByteArray duty = main_duty;
+        QCOMPARE(typed ? o.worker.set_param(msg_override_main, duty) : o.query_version(), FT_STATUS(status));
+        QVERIFY2(log.has(QtCriticalMsg, message), qPrintable(log.texts().join(" | ")));
+        QCOMPARE(o.worker.is_open(), stays_open);
+        QCOMPARE(closed.count(), stays_open ? 0 : 1);
+        QCOMPARE(o.reply, QByteArray(typed ? "stale" : ""));
+    }
+
+    // What the unit or a flaky cable gets wrong in one exchange: the link always stays open, and a
+    // set is sent again only for a wrong header, at most five times.
+    void exchange_faults_data()
+    {
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<bool>("typed");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("messages"); // critical, then warning
+        QTest::addColumn<int>("sent");
+        const QString cable = "Could not write message to device, there seems to be a problem with your USB cable. "
+                              "Suggest you replace your USB cable with one that has a ferrite bead on the device-end "
+                              "(google 'ferrite bead')";
+        const QString retry = "Did not receive valid return msg header. ret=0x3c0202 exp=0x3c02fd. Will retry...";
+        QTest::newRow("get short write") << 0 << false << 4 << "Could not write all data to device" << 1;
+        QTest::newRow("set short write") << 0 << true << 4
+                                         << "Could not write all data to device. msg length=2  bytes sent=6" << 1;
+        QTest::newRow("short read") << 1 << false << 4 << "Did not read out the expected number of bytes: exp_bytes=5, "
+                                                          "read bytes=4 | Could not read msg c3050001b6...(exp 2)" << 1;
+        QTest::newRow("late reply") << 2 << false << 18 << "Timed out waiting for FW to respond: exp_bytes=5, bytes "
+                                                          "available=0 | Could not read msg c3050001b6...(exp 2)" << 1;
+        QTest::newRow("get wrong header") << 3 << false << 18
+                                          << "get_param: Did not receive valid return msg header: 0x3c0505" << 1;
+        QTest::newRow("set wrong header twice") << 4 << true << 0 << retry + " | " + retry + " | Retry successful!" << 3;
+        QTest::newRow("set wrong header five times") << 5 << true << 4 << cable + " | " + (retry + " | ").repeated(5).chopped(3) << 5;
+        QTest::newRow("set reply missing") << 6 << true << 18 << "Timed out waiting for FW to respond: exp_bytes=3, "
+                                                           "bytes available=0 | Could not get return code for msg 01f4" << 1;
+    }
+
+    void exchange_faults()
+    {
+        QFETCH(int, fault);
+        QFETCH(bool, typed);
+        open_unit o;
+        o.inject([&](sim_unit& unit, virtual_faults& f) {
+            sim_faults& s = unit.faults();
+            switch (fault) {
+            case 0: f.short_writes = 1; break;
+            case 1: f.short_reads = 1; break;
+            case 2: s.late_replies = 1, s.late_by_ms = 2600; break;
+            case 6: s.drop_replies = 1; break;
+            default: s.corrupt_headers = fault == 3 ? 1 : fault == 4 ? 2 : 5;
+            }
+        });
+        log_capture log;
+        QElapsedTimer waited;
+        waited.start();
+        QByteArray duty = main_duty;
+        QTEST(int(typed ? o.worker.set_param(msg_override_main, duty) : o.query_version()), "status");
+        if (fault == 2)
+            QVERIFY(waited.elapsed() >= 1900); // the wait is about two seconds, never shorter
+        QTEST((log.texts(QtCriticalMsg) + log.texts(QtWarningMsg)).join(" | "), "messages");
+        const QByteArray frame = QByteArray::fromHex("C302000201F436");
+        QTEST(int(o.device->writes().size()), "sent");
+        QVERIFY(!typed || o.device->writes().count(frame) == o.device->writes().size());
+        QVERIFY(o.reply.isEmpty() || typed);
+        QVERIFY(o.worker.is_open());
     }
 };
 
