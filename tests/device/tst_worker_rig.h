@@ -44,7 +44,7 @@ struct worker_rig {
     std::shared_ptr<virtual_device> device;
     std::unique_ptr<rv8_worker> worker;
 
-    explicit worker_rig(double live_period_ms = 1e9)
+    explicit worker_rig(double live_period_ms = 1e9, bool this_thread_only = false) : bench(this_thread_only)
     {
         register_model_meta_types();
         sim_config config;

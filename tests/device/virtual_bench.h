@@ -6,12 +6,19 @@
 #include "device/d2xx/virtual_provider.h"
 #include "sim/sim_unit.h"
 
+#include <QThread>
 #include <memory>
 
 class virtual_bench {
 public:
-    virtual_bench() { d2xx_registry::instance().add_provider(&provider); }
-    ~virtual_bench() { d2xx_registry::instance().remove_provider(&provider); }
+    // Scoped to this thread, the units are listed to it alone, so that benches in several threads
+    // at once each find their own.
+    explicit virtual_bench(bool this_thread_only = false)
+        : scope(this_thread_only ? QThread::currentThread() : nullptr), listed(this)
+    {
+        d2xx_registry::instance().add_provider(&listed);
+    }
+    ~virtual_bench() { d2xx_registry::instance().remove_provider(&listed); }
 
     std::shared_ptr<virtual_device> add_unit(const QString& serial = QStringLiteral("RV8A0001"),
                                              sim_config config = {})
@@ -25,6 +32,23 @@ public:
 
     virtual_provider provider;
     QList<std::shared_ptr<sim_unit>> units;
+
+private:
+    struct scoped_provider : d2xx_provider {
+        virtual_bench* bench;
+        explicit scoped_provider(virtual_bench* b) : bench(b) {}
+        QList<d2xx_device_info> devices() override
+        {
+            return !bench->scope || QThread::currentThread() == bench->scope ? bench->provider.devices()
+                                                                              : QList<d2xx_device_info>();
+        }
+        std::unique_ptr<d2xx_port> open(const QString& serial, FT_STATUS* status) override
+        {
+            return bench->provider.open(serial, status);
+        }
+    };
+    QThread* scope;
+    scoped_provider listed;
 };
 
 // Runs f(unit, faults) under the device's lock.
