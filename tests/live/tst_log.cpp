@@ -247,8 +247,9 @@ private slots:
             QCOMPARE(batched.const_data(rv8_log::e_data(e)).size(), done);
         int differ = 0;
         for (int i = 0; i < done; ++i)
-            differ += batched.at(i) != single.at(i) || batched.roughly_at(time_of(i)) != single.roughly_at(time_of(i))
-                      || columned.at(i) != single.at(i) || columned.roughly_at(time_of(i)) != single.roughly_at(time_of(i));
+            differ += batched.at(i) != single.at(i) || columned.at(i) != single.at(i)
+                      || (i % 8 == 0 && (batched.roughly_at(time_of(i)) != single.roughly_at(time_of(i))
+                                         || columned.roughly_at(time_of(i)) != single.roughly_at(time_of(i))));
         QCOMPARE(differ, 0);
         QVERIFY(batched.at(done - 1) == frame_at(time_of(done - 1)));
     }
@@ -404,9 +405,9 @@ private slots:
         rv8_log log;
         time_data<unsigned int> series(&log.const_timestamps(), &log.const_data(rv8_log::e_rpm), 0, 65535);
         QCOMPARE(torn_reads(series, [&log] {
-                     for (int i = 0; i < 100000; ++i)
+                     for (int i = 0; i < 30000; ++i)
                          log.append(frame_at(i));
-                     for (int round = 0; round < 200; ++round) {
+                     for (int round = 0; round < 100; ++round) {
                          log.clear();
                          for (int i = 1; i <= 500; ++i)
                              log.append(frame_at(i));
@@ -423,7 +424,7 @@ private slots:
         rv8_log log;
         const tsafe_qvector<unsigned int>& first_column = log.const_data(rv8_log::e_batt_adc);
         QCOMPARE(count_during([&log] {
-                     for (int b = 0; b < 40; ++b)
+                     for (int b = 0; b < 20; ++b)
                          log.append(frames_of(b * 2500, 2500, [](int i) { return qint64(i); }));
                  },
                  [&] {
@@ -431,8 +432,8 @@ private slots:
                      return column > log.const_timestamps().size();
                  }),
                  0);
-        QCOMPARE(first_column.size(), 100000);
-        QVERIFY(log.last() == frame_at(99999));
+        QCOMPARE(first_column.size(), 50000);
+        QVERIFY(log.last() == frame_at(49999));
     }
 };
 
