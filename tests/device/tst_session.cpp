@@ -179,6 +179,7 @@ private slots:
         QVERIFY(worker.is_open());
     }
 
+    // A closed link answers without the driver.
     void closing()
     {
         open_unit o;
@@ -187,6 +188,10 @@ private slots:
         QCOMPARE(closed.count(), 1);
         QVERIFY(!o.device->is_open());
         QCOMPARE(o.worker.silent_close(), FT_STATUS(FT_OK));
+        QByteArray payload(1, char(0x55));
+        const FT_STATUS get = o.query_version(), set = o.worker.set_param(msg_live_log, payload);
+        QVERIFY(get == FT_DEVICE_NOT_OPENED && set == FT_DEVICE_NOT_OPENED);
+        QVERIFY(o.reply.isEmpty() && o.device->writes().isEmpty());
 
         o.worker.open();
         o.inject([](sim_unit&, virtual_faults& f) { f.fail(d2xx_call::close, FT_IO_ERROR); });
@@ -296,30 +301,6 @@ private slots:
         QCOMPARE(o.worker.get_fw_version(), quint16(0x0150));
     }
 
-    void device_change_events()
-    {
-        virtual_bench bench;
-        auto device = bench.add_unit();
-        rv8_worker worker;
-        QSignalSpy opened(&worker, &rv8_worker::opened);
-        QSignalSpy closed(&worker, &rv8_worker::closed);
-        worker.smart_reconnect(0x8000);
-        worker.smart_reconnect(0x8000); // already open
-        worker.smart_reconnect(0x8004); // still answering
-        worker.smart_reconnect(0x0007);
-        QCOMPARE(opened.count(), 1);
-        QCOMPARE(closed.count(), 0);
-
-        device->set_plugged(false);
-        worker.smart_reconnect(0x8004);
-        worker.smart_reconnect(0x8004); // already closed: nothing new
-        QCOMPARE(closed.count(), 1);
-        QVERIFY(!worker.is_open());
-        device->set_plugged(true);
-        worker.smart_reconnect(0x8000);
-        QCOMPARE(opened.count(), 2);
-    }
-
     // A partial frame the unit only drops once it goes stale comes last.
     void tracing_shows_what_was_offered_and_what_arrived()
     {
@@ -354,18 +335,6 @@ private slots:
             QCOMPARE(o.query_version(), FT_STATUS(FT_OK));
             QCOMPARE(o.reply.toHex(), QByteArray("0175"));
         }
-    }
-
-    void closed_link_touches_no_driver()
-    {
-        open_unit o;
-        o.worker.close();
-        o.device->clear_writes();
-        QCOMPARE(o.query_version(), FT_STATUS(FT_DEVICE_NOT_OPENED));
-        QVERIFY(o.reply.isEmpty());
-        QByteArray payload(1, char(0x55));
-        QCOMPARE(o.worker.set_param(msg_live_log, payload), FT_STATUS(FT_DEVICE_NOT_OPENED));
-        QVERIFY(o.device->writes().isEmpty());
     }
 
     void driver_failures_data()
