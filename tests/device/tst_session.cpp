@@ -199,6 +199,15 @@ private slots:
         QCOMPARE(o.worker.silent_close(), FT_STATUS(FT_IO_ERROR));
         QVERIFY(log.contains_text("(you can probably ignore this)"));
         QVERIFY(!o.worker.is_open());
+
+        // Pulled out and plugged in again: the arrival connects anew.
+        QSignalSpy opened(&o.worker, &rv8_worker::opened);
+        o.device->set_plugged(false);
+        o.worker.smart_reconnect(0x8000);
+        o.device->set_plugged(true);
+        o.worker.smart_reconnect(0x8000);
+        QCOMPARE(opened.count(), 1);
+        QVERIFY(o.worker.is_open());
     }
 
     void reset()
