@@ -100,11 +100,7 @@ result run_cell(int index, fault f, const QString& folder)
 {
     const phase& p = phases[index];
     QStringList events; // outlives the worker, whose end still reports a close
-    std::unique_ptr<worker_rig> made;
-    {
-        QMutexLocker lock(&opening);
-        made = std::make_unique<worker_rig>(1e9, true);
-    }
+    const auto made = [] { QMutexLocker lock(&opening); return std::make_unique<worker_rig>(1e9, true); }();
     worker_rig& rig = *made;
     rv8_worker& w = *rig.worker;
     QObject::connect(&w, &rv8_worker::opened, [&](QString, quint16 fw) {

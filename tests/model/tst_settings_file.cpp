@@ -291,44 +291,6 @@ private slots:
             QVERIFY2(got == lines, qPrintable(QString::fromLatin1(name) + ":\n" + got.join('\n')));
         }
     }
-
-    // The window's Compare counts what is equal and takes single rows and cells of a table.
-    void counts_and_takes_chosen_values()
-    {
-        const unit_settings unit = base();
-        unit_settings file = base();
-        file.ints[int_gpi2_request] = 512;
-        file.ints[int_pump_prime_delay] = 8;
-        QByteArray& t = file.tables[tbl_gpo1];
-        for (int col = 3; col <= 5; ++col)
-            t[table_record::cell_offset(2, col) + 1] = char(100 + col);
-        t[612] = 8;
-        seal(t);
-        const settings_diff diff(unit, file);
-        QCOMPARE(diff.changes().size(), 6);
-        QCOMPARE(diff.compared(), 1197);
-        QCOMPARE(diff.same().size(), 1197 - 6 - (4 * 256 - 3));
-        QList<setting_change> chosen;
-        for (const setting_change& c : diff.changes())
-            if (c.param == int_pump_prime_delay || (c.cell() && c.column < 5) || c.item == QLatin1String("deactivation delay"))
-                chosen << c;
-        const unit_settings taken = take_changes(unit, file, chosen);
-        unit_settings expected = unit;
-        expected.ints[int_pump_prime_delay] = 8;
-        QByteArray& e = expected.tables[tbl_gpo1];
-        e[table_record::cell_offset(2, 3) + 1] = char(103);
-        e[table_record::cell_offset(2, 4) + 1] = char(104);
-        e[612] = 8;
-        seal(e);
-        QCOMPARE(taken.ints, expected.ints);
-        QCOMPARE(taken.tables, expected.tables);
-        QStringList left;
-        const settings_diff after(taken, file);
-        for (const setting_change& c : after.changes())
-            left << c.line();
-        QCOMPARE(left, QStringList({"GPI2 request: 98 % -> 50 %",
-                                    "GPO1 duty table cell 2500 RPM, 25.8 PSI (row 2, column 5): 0 % -> 10 %"}));
-    }
 };
 
 QTEST_GUILESS_MAIN(tst_settings_file)

@@ -4,6 +4,8 @@
 #include <QMutexLocker>
 #include <QStringList>
 
+#include <algorithm>
+
 namespace {
 QMutex capture_mutex;
 QList<log_capture::entry> captured;
@@ -21,10 +23,7 @@ log_capture::log_capture()
     previous = qInstallMessageHandler(record);
 }
 
-log_capture::~log_capture()
-{
-    qInstallMessageHandler(previous);
-}
+log_capture::~log_capture() { qInstallMessageHandler(previous); }
 
 QList<log_capture::entry> log_capture::entries() const
 {
@@ -49,28 +48,13 @@ QStringList log_capture::texts(QtMsgType type) const
     return out;
 }
 
-bool log_capture::has(QtMsgType type, const QString& text) const
-{
-    for (const entry& e : entries())
-        if (e.type == type && e.text == text)
-            return true;
-    return false;
-}
-
-int log_capture::count(const QString& text) const
-{
-    int n = 0;
-    for (const entry& e : entries())
-        n += e.text == text;
-    return n;
-}
+bool log_capture::has(QtMsgType type, const QString& text) const { return texts(type).contains(text); }
+int log_capture::count(const QString& text) const { return texts().count(text); }
 
 bool log_capture::contains_text(const QString& part) const
 {
-    for (const entry& e : entries())
-        if (e.text.contains(part))
-            return true;
-    return false;
+    const QStringList all = texts();
+    return std::any_of(all.begin(), all.end(), [&](const QString& t) { return t.contains(part); });
 }
 
 void log_capture::clear()
