@@ -331,21 +331,6 @@ private slots:
         QCOMPARE(log.texts(QtDebugMsg), QStringList{"write 0xc3050001b671"});
     }
 
-    void get_param_returns_only_the_data()
-    {
-        open_unit o;
-        QByteArray ret;
-        QByteArray reset = QByteArray::fromHex("C3050001B770");
-        QCOMPARE(o.worker.get_param(reset, ret, 0), FT_STATUS(FT_OK));
-        QVERIFY(ret.isEmpty());
-        // Bytes past the expected length stay queued until the next exchange purges them.
-        o.inject([](sim_unit& unit, virtual_faults&) { unit.faults().extra_after_command = QByteArray::fromHex("3c05fa9999"); });
-        for (int k = 0; k < 2; ++k) {
-            QCOMPARE(o.query_version(), FT_STATUS(FT_OK));
-            QCOMPARE(o.reply.toHex(), QByteArray("0175"));
-        }
-    }
-
     void driver_failures_data()
     {
         QTest::addColumn<bool>("typed");

@@ -1,6 +1,5 @@
-// Settings files are exchanged between users and program versions, so the text is pinned exactly,
-// and the display names that are its keys character for character; and the differences a user
-// is shown between two sets of settings, line by line.
+// Settings files are exchanged between users and program versions, so the text is pinned exactly;
+// and the differences a user is shown between two sets of settings, line by line.
 
 #include "model/restore_points.h"
 #include "model/settings_diff.h"
@@ -209,24 +208,6 @@ private slots:
         QVERIFY(unit_settings::load(saved[5], unit_settings(), &back, &warnings, &error) && warnings.isEmpty());
         QCOMPARE(back.tables.mid(0, 4), unit.tables.mid(0, 4));
         QCOMPARE(back.ints[int_pump_prime_delay], 6u);
-    }
-
-    void names_exact()
-    {
-        QCOMPARE(table_names, QStringList({"AUX duty table", "MAIN duty table", "GPO1 duty table", "GPO2 duty table",
-                                           "Wide Band duty table", "Air Fuel Ratio table", "LAST"}));
-        QCOMPARE(int_names,
-                 QStringList({"RPM scaler", "pump prime delay", "boost step", "battery value", "MAP value",
-                              "Wide Band value", "AUX current", "MAIN current", "SPARE ADC", "MAIN pulse width",
-                              "PID parameters", "GPI1 state", "GPI2 state", "Main mode", "AUX mode", "GPO1 mode",
-                              "GPO2 mode", "GPI1 mode", "GPI1 request", "GPI2 mode", "GPI2 request", "Base Slope",
-                              "Base Intercept", "Base Atmospheric", "Active Slope", "Active Intercept",
-                              "Active Atmospheric", "Active Deadband", "Variant", "Min Boost", "Max Boost",
-                              "Min ANA Input", "Max ANA Input", "Min ANB Input", "Max ANB Input", "GPI1 act delay",
-                              "GPI1 deact delay", "GPI2 act delay", "GPI2 deact delay", "Brennix Version",
-                              "RV8 FW Version", "LAST"}));
-        QCOMPARE(trim_names, QStringList({"battery trim", "MAP trim", "AUX current trim", "MAIN current trim",
-                                          "Wide Band current trim", "spare trim", "LAST"}));
     }
 
     // MAP, analog A, analog B, and 0xA4 for the source the selector has no entry for.
