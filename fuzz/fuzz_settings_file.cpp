@@ -1,7 +1,7 @@
 // Settings files arrive from other users and older versions; reading any bytes must stay safe, and
 // whatever was read must survive being saved and opened again.
 
-#include "model/rv8_vars.h"
+#include "tests/model/model_values.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,21 +21,8 @@ QString fresh_path()
     return QString("%1/brennix-fuzz-%2-%3.bnini").arg(folder).arg(getpid()).arg(counter++);
 }
 
-struct values {
-    QList<QByteArray> tables;
-    QList<unsigned int> ints;
-    QList<adc_trim> trims;
-};
-
-values values_of(const rv8_vars& v)
-{
-    values m;
-    v.get(m.tables, m.ints, m.trims);
-    return m;
-}
-
 // Saves everything in `loaded` and opens it again; only integers beyond the signed range may change.
-void check_round_trip(const values& loaded)
+void check_round_trip(const model_values& loaded)
 {
     rv8_vars saved(nullptr);
     for (int i = 0; i < tbl_last; ++i)
@@ -51,7 +38,7 @@ void check_round_trip(const values& loaded)
     QList<QString> warnings;
     if (!reopened.file_to_vars(path, warnings) || !warnings.isEmpty())
         __builtin_trap();
-    const values back = values_of(reopened);
+    const model_values back(reopened);
     if (back.tables != loaded.tables || !(back.trims == loaded.trims))
         __builtin_trap();
     for (int i = 0; i < int_last; ++i) {
@@ -78,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     rv8_vars vars(nullptr);
     QList<QString> warnings;
     if (vars.file_to_vars(path, warnings))
-        check_round_trip(values_of(vars));
+        check_round_trip(model_values(vars));
     QFile::remove(path);
     return 0;
 }

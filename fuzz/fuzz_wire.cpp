@@ -172,21 +172,6 @@ public:
     }
 };
 
-QByteArray record(int address, int type, const QByteArray& bytes)
-{
-    QByteArray r;
-    r.append(char(bytes.size()));
-    r.append(char(address >> 8));
-    r.append(char(address));
-    r.append(char(type));
-    r += bytes;
-    quint8 sum = 0;
-    for (char c : r)
-        sum += quint8(c);
-    r.append(char(-sum));
-    return ':' + r.toHex().toUpper() + "\r\n";
-}
-
 QString image_path;
 
 } // namespace
@@ -203,8 +188,8 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
     QFile image(image_path);
     if (!image.open(QFile::WriteOnly))
         return 1;
-    image.write(record(0, 4, QByteArray(2, '\0')) + record(0x100, 0, "RV8 MAVO0180") +
-                record(0x10C, 0, QByteArray(16, char(0x5A))) + "; end\r\n" + record(0, 1, {}));
+    image.write(":020000040000FA\r\n:0C010000525638204D41564F30313830F7\r\n"
+                ":10010C005A5A5A5A5A5A5A5A5A5A5A5A5A5A5A5A43\r\n; end\r\n:00000001FF\r\n");
     return 0;
 }
 
