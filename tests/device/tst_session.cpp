@@ -1,38 +1,22 @@
 // Finding, opening, identifying, resetting and closing a unit, and single exchanges with it: each
 // failure checked by its status, its exact messages and whether the link survived.
 
-#include "device/rv8.h"
-#include "tests/device/virtual_bench.h"
-#include "tests/support/log_capture.h"
+#include "tests/device/tst_worker_rig.h"
 
-#include <QSignalSpy>
-#include <QtTest>
+using namespace wire;
 
 namespace {
-const QByteArray live_off = QByteArray::fromHex("C313000100D1");
-const QByteArray version_query = QByteArray::fromHex("C3050001B671");
-const QByteArray variant_query = QByteArray::fromHex("C3050001C106");
 const QByteArray main_duty = QByteArray::fromHex("01F4");
 using banner_fault = sim_faults::banner_fault;
 
-// A worker opened on a fresh unit, its writes forgotten.
-struct open_unit {
-    virtual_bench bench;
-    std::shared_ptr<virtual_device> device;
-    rv8_worker worker;
-    explicit open_unit(sim_config config = {})
-    {
-        device = bench.add_unit("RV8A0001", config);
-        worker.open();
-        device->clear_writes();
-    }
-    template <typename F>
-    void inject(F&& f) { configure(device, std::forward<F>(f)); }
+// A worker opened on a fresh unit, its writes forgotten, and the version query's reply.
+struct open_unit : worker_rig {
+    explicit open_unit(sim_config config = {}) : worker_rig(1e9, false, config) {}
     QByteArray reply = "stale";
     FT_STATUS query_version()
     {
         QByteArray msg = version_query;
-        return worker.get_param(msg, reply, 2);
+        return worker->get_param(msg, reply, 2);
     }
 };
 }
@@ -183,31 +167,31 @@ private slots:
     void closing()
     {
         open_unit o;
-        QSignalSpy closed(&o.worker, &rv8_worker::closed);
-        o.worker.close();
+        QSignalSpy closed(o.worker.get(), &rv8_worker::closed);
+        o.worker->close();
         QCOMPARE(closed.count(), 1);
         QVERIFY(!o.device->is_open());
-        QCOMPARE(o.worker.silent_close(), FT_STATUS(FT_OK));
+        QCOMPARE(o.worker->silent_close(), FT_STATUS(FT_OK));
         QByteArray payload(1, char(0x55));
-        const FT_STATUS get = o.query_version(), set = o.worker.set_param(msg_live_log, payload);
+        const FT_STATUS get = o.query_version(), set = o.worker->set_param(msg_live_log, payload);
         QVERIFY(get == FT_DEVICE_NOT_OPENED && set == FT_DEVICE_NOT_OPENED);
         QVERIFY(o.reply.isEmpty() && o.device->writes().isEmpty());
 
-        o.worker.open();
+        o.worker->open();
         o.inject([](sim_unit&, virtual_faults& f) { f.fail(d2xx_call::close, FT_IO_ERROR); });
         log_capture log;
-        QCOMPARE(o.worker.silent_close(), FT_STATUS(FT_IO_ERROR));
+        QCOMPARE(o.worker->silent_close(), FT_STATUS(FT_IO_ERROR));
         QVERIFY(log.contains_text("(you can probably ignore this)"));
-        QVERIFY(!o.worker.is_open());
+        QVERIFY(!o.worker->is_open());
 
         // Pulled out and plugged in again: the arrival connects anew.
-        QSignalSpy opened(&o.worker, &rv8_worker::opened);
+        QSignalSpy opened(o.worker.get(), &rv8_worker::opened);
         o.device->set_plugged(false);
-        o.worker.smart_reconnect(0x8000);
+        o.worker->smart_reconnect(0x8000);
         o.device->set_plugged(true);
-        o.worker.smart_reconnect(0x8000);
+        o.worker->smart_reconnect(0x8000);
         QCOMPARE(opened.count(), 1);
-        QVERIFY(o.worker.is_open());
+        QVERIFY(o.worker->is_open());
     }
 
     void reset()
@@ -289,43 +273,43 @@ private slots:
             unit.faults().banner = banner_fault(fault);
             unit.faults().extra_after_command = stray;
         });
-        QSignalSpy opened(&o.worker, &rv8_worker::opened);
+        QSignalSpy opened(o.worker.get(), &rv8_worker::opened);
         log_capture log;
-        QCOMPARE(o.worker.reset_into_bootloader(), FT_STATUS(status));
+        QCOMPARE(o.worker->reset_into_bootloader(), FT_STATUS(status));
         QCOMPARE(log.texts(QtCriticalMsg), message.isEmpty() ? QStringList() : QStringList{message});
         QCOMPARE(o.device->writes().mid(0, 2), (QList<QByteArray>{live_off, QByteArray::fromHex("C3050001C007")}));
         QCOMPARE(opened.count(), reidentified ? 1 : 0);
-        QVERIFY(o.worker.is_open());
+        QVERIFY(o.worker->is_open());
         if (status == FT_OK) {
             QVERIFY(log.has(QtDebugMsg, "In bootloader mode"));
             QCOMPARE(opened[0][1].value<quint16>(), quint16(0));
             QCOMPARE(opened[0][2].value<rv8_variant>(), variant_rv8_sx);
             o.device->clear_writes(); // already there: nothing is sent
-            QCOMPARE(o.worker.reset_into_bootloader(), FT_STATUS(FT_OK));
+            QCOMPARE(o.worker->reset_into_bootloader(), FT_STATUS(FT_OK));
             QVERIFY(log.has(QtDebugMsg, "Alread in bootloader mode") && o.device->writes().isEmpty());
             return;
         }
         QCOMPARE(o.device->writes().mid(2), reidentified ? (QList<QByteArray>{version_query, variant_query})
                                                          : QList<QByteArray>());
-        QCOMPARE(o.worker.get_fw_version(), quint16(0x0150));
+        QCOMPARE(o.worker->get_fw_version(), quint16(0x0150));
     }
 
     // A partial frame the unit only drops once it goes stale comes last.
     void tracing_shows_what_was_offered_and_what_arrived()
     {
         open_unit o;
-        o.worker.set_rw_debug(true);
+        o.worker->set_rw_debug(true);
         o.inject([](sim_unit&, virtual_faults& f) { f.short_reads = 1; });
         log_capture log;
         QCOMPARE(o.query_version(), FT_STATUS(FT_IO_ERROR));
         QCOMPARE(log.texts(QtDebugMsg), (QStringList{"write 0xc3050001b671", "read  0x3c05fa01"}));
 
-        o.worker.set_rw_debug(false);
+        o.worker->set_rw_debug(false);
         log.clear();
         QCOMPARE(o.query_version(), FT_STATUS(FT_OK));
         QVERIFY(log.texts(QtDebugMsg).isEmpty());
 
-        o.worker.set_rw_debug(true);
+        o.worker->set_rw_debug(true);
         o.inject([](sim_unit&, virtual_faults& f) { f.short_writes = 1; });
         QCOMPARE(o.query_version(), FT_STATUS(FT_IO_ERROR));
         QCOMPARE(log.texts(QtDebugMsg), QStringList{"write 0xc3050001b671"});
@@ -360,12 +344,12 @@ private slots:
         QFETCH(bool, stays_open);
         open_unit o;
         o.inject([&](sim_unit&, virtual_faults& f) { f.fail(d2xx_call(call), FT_STATUS(status)); });
-        QSignalSpy closed(&o.worker, &rv8_worker::closed);
+        QSignalSpy closed(o.worker.get(), &rv8_worker::closed);
         log_capture log;
         QByteArray duty = main_duty;
-        QCOMPARE(typed ? o.worker.set_param(msg_override_main, duty) : o.query_version(), FT_STATUS(status));
+        QCOMPARE(typed ? o.worker->set_param(msg_override_main, duty) : o.query_version(), FT_STATUS(status));
         QVERIFY2(log.has(QtCriticalMsg, message), qPrintable(log.texts().join(" | ")));
-        QCOMPARE(o.worker.is_open(), stays_open);
+        QCOMPARE(o.worker->is_open(), stays_open);
         QCOMPARE(closed.count(), stays_open ? 0 : 1);
         QCOMPARE(o.reply, QByteArray(typed ? "stale" : ""));
     }
@@ -417,7 +401,7 @@ private slots:
         QElapsedTimer waited;
         waited.start();
         QByteArray duty = main_duty;
-        QTEST(int(typed ? o.worker.set_param(msg_override_main, duty) : o.query_version()), "status");
+        QTEST(int(typed ? o.worker->set_param(msg_override_main, duty) : o.query_version()), "status");
         if (fault == 2)
             QVERIFY(waited.elapsed() >= 1900); // the wait is about two seconds, never shorter
         QTEST((log.texts(QtCriticalMsg) + log.texts(QtWarningMsg)).join(" | "), "messages");
@@ -425,7 +409,7 @@ private slots:
         QTEST(int(o.device->writes().size()), "sent");
         QVERIFY(!typed || o.device->writes().count(frame) == o.device->writes().size());
         QVERIFY(o.reply.isEmpty() || typed);
-        QVERIFY(o.worker.is_open());
+        QVERIFY(o.worker->is_open());
     }
 };
 

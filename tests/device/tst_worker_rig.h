@@ -44,10 +44,10 @@ struct worker_rig {
     std::shared_ptr<virtual_device> device;
     std::unique_ptr<rv8_worker> worker;
 
-    explicit worker_rig(double live_period_ms = 1e9, bool this_thread_only = false) : bench(this_thread_only)
+    explicit worker_rig(double live_period_ms = 1e9, bool this_thread_only = false, sim_config config = {})
+        : bench(this_thread_only)
     {
         register_model_meta_types();
-        sim_config config;
         config.live_period_ms = live_period_ms;
         config.flash_write_ms = 1;
         device = bench.add_unit("RV8A0001", config);
