@@ -1,10 +1,9 @@
 // Settings travel to and from a virtual unit over the real worker and driver layer; what the unit
 // received is checked in its memory and in the frames written to it.
 
-#include "device/rv8.h"
 #include "device/rv8_protocol.h"
 #include "model/write_group.h"
-#include "tests/device/virtual_bench.h"
+#include "tests/device/tst_worker_rig.h"
 #include "tests/model/model_values.h"
 #include "tests/support/log_capture.h"
 
@@ -20,24 +19,15 @@ const QList<int> io_members = {int_main_mode,      int_aux_mode,         int_gpo
 const QList<int> map_members = {int_base_slope,       int_base_intercept, int_base_atm,       int_active_slope,
                                 int_active_intercept, int_active_atm,     int_active_deadband};
 
-// One unit on the virtual bus, a worker opened on it and a model using that worker.
-struct rig {
-    rig()
-    {
-        worker.open();
-        QVERIFY(worker.is_open());
-        device->clear_writes();  // forget the identity queries of opening
-    }
+// A worker opened on a unit of the virtual bus, and a model using that worker.
+struct rig : worker_rig {
+    rv8_vars vars{worker.get()};
     sim_memory memory()
     {
         sim_memory copy;
-        configure(device, [&](sim_unit& unit, virtual_faults&) { copy = unit.memory(); });
+        inject([&](sim_unit& unit, virtual_faults&) { copy = unit.memory(); });
         return copy;
     }
-    virtual_bench bench;
-    std::shared_ptr<virtual_device> device = bench.add_unit();
-    rv8_worker worker;
-    rv8_vars vars{&worker};
 };
 
 }  // namespace
@@ -236,7 +226,7 @@ private slots:
         QCOMPARE(r.vars.pending_ints(), link_lost ? QSet<int_index>{int_pump_prime_delay} : QSet<int_index>());
         QCOMPARE(r.memory().tables[0], sealed_table(1));
         QCOMPARE(r.memory().tables[1] == sealed_table(2), !link_lost); // a refused write may still have landed
-        QCOMPARE(r.worker.is_open(), !link_lost);
+        QCOMPARE(r.worker->is_open(), !link_lost);
     }
 };
 
