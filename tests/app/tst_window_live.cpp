@@ -3,7 +3,6 @@
 
 #include "app/app_resources.h"
 #include "app/live_format.h"
-#include "app/log_file_name.h"
 #include "app/mapcal_rules.h"
 #include "app/override_book.h"
 #include "device/rv8.h"
@@ -465,31 +464,6 @@ private slots:
         QCOMPARE(intercept->value(), 222.312);
     }
 
-    void overrides_send_their_duty()
-    {
-        auto rig = connected();
-        QVERIFY(rig);
-        struct press {
-            const char* field;
-            int value;
-            QByteArray sent;
-        };
-        const QList<press> presses = {
-            {"main", 50, unit_frame(QByteArray::fromHex("C30200020200"))},
-            {"gpo2", 100, unit_frame(QByteArray::fromHex("C306000203FF"))},
-            {"aux", -1, {}},
-            {"gpo1", 150, unit_frame(QByteArray::fromHex("C304000203FF"))},
-        };
-        for (const press& p : presses) {
-            rig->device->clear_writes();
-            rig->find<QSpinBox>(QString(p.field) + "_override")->setValue(p.value);
-            rig->find<QPushButton>(QString(p.field) + "_override_set")->click();
-            QCOMPARE(sent_before_marker(*rig), p.sent.isEmpty() ? QList<QByteArray>() : QList<QByteArray>{p.sent});
-        }
-        rig->find<QPushButton>("main_override_reset")->click();
-        QCOMPARE(rig->find<QSpinBox>("main_override")->value(), -1);
-    }
-
     // Overrides end by themselves: at their time, on Esc, when their unit comes back after a lost
     // link and when the window closes; each set and reset is in the debug log.
     void overrides_end_by_themselves()
@@ -519,6 +493,7 @@ private slots:
         rig->prompts.answer = [](const box_request&) { return QMessageBox::Ok; };
 
         rig->device->clear_writes();
+        set("aux", -1, 10); // off: nothing to send
         set("main", 50, 2);
         QCOMPARE(left("main"), QStringLiteral("2 s"));
         now = 2999;
@@ -535,12 +510,13 @@ private slots:
         QVERIFY(log.has(QtInfoMsg, "Override MAIN reset (was 50 % (duty 512) for 2 s): its 2 s ran out"));
 
         // "until reset" outlasts any time; Esc ends it and every other one.
-        set("gpo1", 100, 0);
+        set("gpo1", 150, 0); // above 100 % drives it at 100 %
         now += 1000000;
         book->check();
         QCOMPARE(left("gpo1"), QStringLiteral("until reset"));
         set("gpo2", 20, 30);
         QTRY_VERIFY(rig->device->writes().contains(unit_frame(QByteArray::fromHex("C306000200CD"))));
+        QVERIFY(rig->device->writes().contains(unit_frame(QByteArray::fromHex("C304000203FF"))));
         rig->device->clear_writes();
         rig->window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(rig->window.get()));
@@ -878,19 +854,6 @@ private slots:
         QVERIFY(rig.find<QListWidget>("log_markers")->item(0)->text().endsWith("  pull"));
         QCOMPARE(rig.find<log_graph>("live_log_graph")->log_marker_count(), 1);
         QCOMPARE(rig.prompts.unexpected, QStringList());
-    }
-
-    void log_file_names_take_a_suffix_when_taken()
-    {
-        const QString folder = dir.filePath("names");
-        QDir().mkpath(folder);
-        const QDateTime when(QDate(2024, 3, 5), QTime(14, 7, 9));
-        const QString first = folder + "/brennix_log_2024-03-05_14-07-09.bnlog";
-        QCOMPARE(new_log_file_path(folder, when), first);
-        write_file(first, "x");
-        QCOMPARE(new_log_file_path(folder, when), folder + "/brennix_log_2024-03-05_14-07-09_2.bnlog");
-        write_file(folder + "/brennix_log_2024-03-05_14-07-09_2.bnlog", "x");
-        QCOMPARE(new_log_file_path(folder, when), folder + "/brennix_log_2024-03-05_14-07-09_3.bnlog");
     }
 };
 

@@ -70,7 +70,6 @@ struct form_rig : window_rig {
     }
     void read()
     {
-        QSignalSpy filled(find<QAction>("act_read"), &QAction::changed);
         window->on_act_read_triggered();
         QTRY_VERIFY(find<QAction>("act_read")->isEnabled());
     }
@@ -793,14 +792,8 @@ private slots:
         form_rig rig(s_unit); // saved before any Read: the connection told the variant
         QTemporaryDir dir;
         rig.save_as(dir.filePath("s.bnini"));
-        rv8_vars saved(nullptr);
-        QList<QString> warnings;
-        QVERIFY(saved.file_to_vars(dir.filePath("s.bnini"), warnings));
-        QList<QByteArray> tables;
-        QList<quint32> ints;
-        QList<adc_trim> trims;
-        saved.get(tables, ints, trims);
-        QCOMPARE(ints[int_variant], 1u);
+        const QString key = QStringLiteral("rv8_vars/ints/%1/%2").arg(int_variant + 1).arg(int_names[int_variant]);
+        QCOMPARE(QSettings(dir.filePath("s.bnini"), QSettings::IniFormat).value(key).toUInt(), 1u);
         QCOMPARE(rig.find<QDoubleSpinBox>("main_overcurrent_limit")->maximum(), 10.0);
     }
 
@@ -823,21 +816,14 @@ private slots:
         rig.read();
         QTemporaryDir dir;
         const QString path = dir.filePath("unit.bnini");
-        rv8_vars vars(nullptr);
-        QList<QByteArray> tables;
-        for (table_index t : {tbl_aux, tbl_main, tbl_gpo1, tbl_gpo2})
-            tables << rig.window->gui_to_byteArray(t);
-        tables[tbl_main][0] = 0;
-        tables[tbl_main][1] = char(0x66); // 10 % in the bottom left cell
-        tables[tbl_main][639] = char(tables[tbl_main][639] ^ tables[tbl_main][1] ^ rig.window->gui_to_byteArray(tbl_main)[1]);
-        if (damaged)
-            tables[tbl_gpo2].chop(1);
-        for (int t = 0; t < 4; ++t)
-            vars.set(tables[t], table_index(t));
-        for (int i = 0; i < int_last; ++i)
-            vars.set(i == int_gui_version ? saved_by : i == int_rpm_scaler ? 7u : 0u, int_index(i));
-        vars.set(16122u, int_base_slope);
-        QVERIFY(vars.vars_to_file(path));
+        rig.save_as(path);
+        edit_file(path, [&](QSettings& f) {
+            for (const auto& [i, v] : {std::make_pair(int_gui_version, saved_by), std::make_pair(int_rpm_scaler, 7u)})
+                f.setValue(QStringLiteral("rv8_vars/ints/%1/%2").arg(i + 1).arg(int_names[i]), v);
+            set_cells(f, "2/MAIN duty table", 15, {0}, 0x66); // 10 % in the bottom left cell
+            if (damaged)
+                f.setValue("rv8_vars/tables/4/GPO2 duty table", f.value("rv8_vars/tables/4/GPO2 duty table").toByteArray().left(639));
+        });
         rig.prompts.pick = [&](const file_request&) { return path; };
         rig.prompts.answer = [](const box_request& b) { return b.buttons & QMessageBox::Yes ? QMessageBox::No : QMessageBox::Ok; };
         rig.find<QAction>("act_open")->trigger();
