@@ -137,8 +137,6 @@ private slots:
                                                 << "[2026-03-05 14:07:09.004] {   42} it said so";
         QTest::newRow("warning, long id kept") << int(QtWarningMsg) << quint64(1234567)
                                                << "[2026-03-05 14:07:09.004] {1234567} [Warning] void f(int): it said so";
-        QTest::newRow("critical") << int(QtCriticalMsg) << quint64(7)
-                                  << "[2026-03-05 14:07:09.004] {    7} [Critical] void f(int): it said so";
         QTest::newRow("fatal") << int(QtFatalMsg) << quint64(7)
                                << "[2026-03-05 14:07:09.004] {    7} [Fatal] void f(int): it said so";
     }

@@ -106,8 +106,7 @@ class tst_window_live : public QObject {
             rig->window->on_set_live_log_folder_clicked();
             rig->prompts.pick = nullptr;
         }
-        rig->window->on_act_reconnect_triggered();
-        if (!QTest::qWaitFor([&] { return rig->status().startsWith("Connected fw"); }))
+        if (!rig->connect_unit())
             return nullptr;
         rig->prompts.asked.clear();
         rig->prompts.chosen.clear();
@@ -286,14 +285,11 @@ private slots:
         // "Stop logging after" ends a recording by itself, 1 s of rows, and Log to File with it.
         start->setValue(0);
         rig->find<QSpinBox>("live_log_timer_stop")->setValue(1);
-        QStringList closed;
-        connect(rig->window->unit_worker(), &rv8_worker::log_file_closed, rig->window.get(),
-                [&](QString f) { closed << f; });
         live(*rig, true);
         QTRY_VERIFY(!to_file->isChecked());
-        QTRY_COMPARE(closed.size(), 1);
+        QTRY_COMPARE(rig->closed_logs.size(), 2); // the first recording, and this one
         QList<qint64> stamps;
-        for (const QByteArray& line : read_all(closed[0]).split('\n'))
+        for (const QByteArray& line : read_all(rig->closed_logs[1]).split('\n'))
             if (!line.isEmpty() && std::isdigit(quint8(line[0])))
                 stamps << line.left(line.indexOf(',')).toLongLong();
         QVERIFY2(stamps.last() - stamps.first() >= 990 && stamps.last() - stamps.first() <= 1300,
@@ -339,12 +335,8 @@ private slots:
             QCOMPARE(read_all(taken(s)), QByteArray("earlier recording\r\n"));
 
         // Turned off and on within the second: a second file, the first one whole.
-        QStringList closed;
-        // The window as the context: a file closed as the window goes must not reach a case that has ended.
-        connect(rig->window->unit_worker(), &rv8_worker::log_file_closed, rig->window.get(),
-                [&](QString f) { closed << f; });
         to_file->setChecked(false);
-        QTRY_COMPARE(closed, QStringList{name});
+        QTRY_COMPARE(rig->closed_logs, QStringList{name});
         const QByteArray first = read_all(name);
         to_file->setChecked(true);
         const QString second = rig->find<QLineEdit>("live_log_file_name")->text();
@@ -392,12 +384,8 @@ private slots:
         const QString name = rig->find<QLineEdit>("live_log_file_name")->text();
         QTRY_VERIFY(read_all(name).count("\r\n") > 40);
         // The last record of a stop reaches the file after the toggle: count once it is closed.
-        QStringList closed;
-        // The window as the context: a file closed as the window goes must not reach a case that has ended.
-        connect(rig->window->unit_worker(), &rv8_worker::log_file_closed, rig->window.get(),
-                [&](QString f) { closed << f; });
         live(*rig, false);
-        QTRY_COMPARE(closed, QStringList{name});
+        QTRY_COMPARE(rig->closed_logs, QStringList{name});
         int rows = 0; // data rows begin with their time stamp
         for (const QByteArray& line : read_all(name).split('\n'))
             rows += !line.isEmpty() && std::isdigit(quint8(line[0]));
@@ -807,8 +795,7 @@ private slots:
         rig.prompts.answer = [](const box_request&) { return QMessageBox::Ok; };
         rig.prompts.pick = [folder](const file_request&) { return folder; };
         rig.window->on_set_live_log_folder_clicked();
-        rig.window->on_act_reconnect_triggered();
-        QTRY_VERIFY(rig.status().startsWith("Connected fw"));
+        QVERIFY(rig.connect_unit());
         rig.find<QGroupBox>("live_log_event_group")->setChecked(true);
         rig.find<QComboBox>("live_log_start_source")->setCurrentIndex(live_channels::rpm);
         rig.find<QComboBox>("live_log_start_comparison")->setCurrentIndex(record_condition::above);
@@ -818,10 +805,8 @@ private slots:
         rig.find<QDoubleSpinBox>("live_log_stop_value")->setValue(1500);
         rig.find<QDoubleSpinBox>("live_log_stop_hold")->setValue(1);
         rig.find<QSpinBox>("live_log_pre_trigger")->setValue(1);
-        QStringList started, closed;
-        QObject* window = rig.window.get();
-        connect(rig.window->unit_worker(), &rv8_worker::log_file_started, window, [&](QString f) { started << f; });
-        connect(rig.window->unit_worker(), &rv8_worker::log_file_closed, window, [&](QString f) { closed << f; });
+        QStringList started;
+        connect(rig.window->unit_worker(), &rv8_worker::log_file_started, rig.window.get(), [&](QString f) { started << f; });
         QAction* to_file = action(rig, "act_live_log_to_file");
         QLabel* armed = rig.find<QLabel>("trigger_status");
         to_file->setChecked(true);
@@ -836,7 +821,7 @@ private slots:
         };
         QTest::keyClick(rig.window.get(), Qt::Key_M);
         QTRY_COMPARE(rig.find<QListWidget>("log_markers")->count(), 1);
-        QTRY_COMPARE_WITH_TIMEOUT(closed, QStringList{started[0]}, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.closed_logs, QStringList{started[0]}, 10000);
         QTRY_COMPARE(armed->text(), QStringLiteral("Armed: start when Engine speed > 3000 RPM for 0.5 s"));
         QVERIFY(to_file->isChecked());
         live(rig, false);

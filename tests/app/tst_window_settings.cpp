@@ -65,8 +65,7 @@ struct form_rig : window_rig {
     explicit form_rig(const sim_config& config = {}) : window_rig(config)
     {
         prompts.answer = [](const box_request&) { return QMessageBox::Yes; };
-        window->on_act_reconnect_triggered();
-        QTRY_VERIFY(status().startsWith(QLatin1String("Connected fw")));
+        QVERIFY(connect_unit());
     }
     void read()
     {

@@ -4,6 +4,7 @@
 
 #include "app/mainwindow.h"
 #include "app/prompts.h"
+#include "device/rv8.h"
 #include "device/d2xx/unit_sources.h"
 
 #include <QLabel>
@@ -91,6 +92,9 @@ public:
         window = std::make_unique<MainWindow>();
         window->set_prompts(&prompts);
         window->show();
+        // The window as the context: a file closed as the window goes must not reach a rig that has gone.
+        QObject::connect(window->unit_worker(), &rv8_worker::log_file_closed, window.get(),
+                         [this](QString file) { closed_logs << file; });
     }
     ~window_rig()
     {
@@ -111,6 +115,13 @@ public:
         return QIcon(QStringLiteral(":/icon/%1led.ico").arg(QLatin1String(colour))).pixmap(16, 16).toImage();
     }
 
+    // Connects through the tool bar and waits for the unit's firmware version.
+    bool connect_unit()
+    {
+        window->on_act_reconnect_triggered();
+        return QTest::qWaitFor([this] { return status().startsWith(QLatin1String("Connected fw")); });
+    }
+
     // The hot-plug path: the watcher hands the event to the worker as udev would.
     void plug(bool in)
     {
@@ -122,4 +133,5 @@ public:
     std::shared_ptr<virtual_device> device;
     std::unique_ptr<MainWindow> window;
     scripted_prompts prompts;
+    QStringList closed_logs; // recordings the worker closed, in order
 };
