@@ -24,27 +24,6 @@
 namespace {
 const qint64 start_ms = 1765000000000;
 
-// Column e holds 100 + e, except the two digital inputs (1 and 0); every other row, from the first, is marked
-// as filed.
-struct chart {
-    rv8_log log;
-    tsafe_qvector<unsigned int> marks;
-    log_graph g;
-
-    explicit chart(int n = 1)
-    {
-        for (int i = 0; i < n; ++i) {
-            std::array<quint32, rv8_frame::value_count> v;
-            std::iota(v.begin(), v.end(), 100u);
-            v[rv8_log::e_gpi1_state] = 1;
-            v[rv8_log::e_gpi2_state] = 0;
-            log.append(rv8_frame(start_ms + qint64(i * 13.13), v));
-            marks.append(i % 2 == 0);
-        }
-        add_live_curves(g, log, marks);
-    }
-};
-
 QwtLegendLabel* legend_label(log_graph& g, QwtPlotItem* item)
 {
     return qobject_cast<QwtLegendLabel*>(qobject_cast<QwtLegend*>(g.legend())->legendWidget(g.itemToInfo(item)));
@@ -107,7 +86,7 @@ class tst_graphs : public QObject {
     }
 
 private slots:
-    void percent_labels_truncate_and_cap()
+    void percent_axis_and_marker()
     {
         percent_scale_draw draw(1023);
         QStringList labels;
@@ -119,15 +98,35 @@ private slots:
         QCOMPARE(g.axisScaleDiv(QwtPlot::yLeft).ticks(QwtScaleDiv::MajorTick),
                  QList<double>({0, 255.75, 511.5, 767.25, 1023}));
         QCOMPARE(g.axisScaleDraw(QwtPlot::yLeft)->label(1023).text(), QString("100"));
+        // A picked point is marked with its stamp and its time of day.
+        const qint64 t = start_ms + 123456;
+        g.when_point_selected(QPointF(double(t) + 0.9, 300));
+        const QwtPlotMarker* m = g.get_marker();
+        QVERIFY(m->plot() == &g && m->isVisible());
+        QCOMPARE(m->xValue(), double(t) + 0.9);
+        QCOMPARE(m->label().text(),
+                 QString::number(t) + "\n" + QDateTime::fromMSecsSinceEpoch(t).toString("hh:mm:ss.zzz"));
+        g.clear_marker();
+        QVERIFY(!m->isVisible());
     }
 
     // Name, first sample's y, axis and whether shown (in the legend too), in drawing order after the file
     // band; a digital input of 1 plots at 1023 and a file mark at 1280, above the percent axis.
-    void live_curves_follow_their_columns()
+    void live_curves_their_legend_and_names()
     {
-        chart c;
+        // Column e holds 100 + e, except the two digital inputs (1 and 0); the one row is marked as filed.
+        std::array<quint32, rv8_frame::value_count> v;
+        std::iota(v.begin(), v.end(), 100u);
+        v[rv8_log::e_gpi1_state] = 1;
+        v[rv8_log::e_gpi2_state] = 0;
+        rv8_log live;
+        live.append(rv8_frame(start_ms, v));
+        tsafe_qvector<unsigned int> marks;
+        marks.append(1);
+        log_graph g;
+        add_live_curves(g, live, marks);
         QStringList curves;
-        for (QwtPlotItem* item : c.g.itemList(QwtPlotItem::Rtti_PlotCurve)) {
+        for (QwtPlotItem* item : g.itemList(QwtPlotItem::Rtti_PlotCurve)) {
             auto* k = static_cast<QwtPlotCurve*>(item);
             curves << QString("%1 %2 %3%4").arg(k->title().text()).arg(k->sample(0).y())
                           .arg(k->yAxis() == QwtPlot::yLeft ? 'L' : 'R').arg(k->isVisible());
@@ -137,28 +136,19 @@ private slots:
                                             "AUX Current 105 L0, Main Current 106 L0, Battery 100 L0, GPI1 1023 L0, "
                                             "GPI2 0 L0"));
         for (const char* name : {"MAP", "GPI1"})
-            QCOMPARE(legend_label(c.g, c.g.get_curve(name))->isChecked(), c.g.get_curve(name)->isVisible());
-        QVERIFY(1280.0 > c.g.axisInterval(QwtPlot::yLeft).maxValue());
-    }
-
-    void legend_click_toggles_curve_and_mark()
-    {
-        chart c(3);
-        c.g.show();
-        QwtPlotCurve* an_a = c.g.get_curve("AN_A");
-        QwtLegendLabel* label = legend_label(c.g, an_a);
+            QCOMPARE(legend_label(g, g.get_curve(name))->isChecked(), g.get_curve(name)->isVisible());
+        QVERIFY(1280.0 > g.axisInterval(QwtPlot::yLeft).maxValue());
+        // A legend click toggles its own curve alone.
+        g.show();
+        QwtPlotCurve* an_a = g.get_curve("AN_A");
+        QwtLegendLabel* label = legend_label(g, an_a);
         QTest::mouseClick(label, Qt::LeftButton);
         QVERIFY(an_a->isVisible() && label->isChecked());
         QTest::mouseClick(label, Qt::LeftButton);
-        QVERIFY(!an_a->isVisible() && !label->isChecked() && c.g.get_curve("MAP")->isVisible());
-        c.g.show_curve("AN_A", true);
+        QVERIFY(!an_a->isVisible() && !label->isChecked() && g.get_curve("MAP")->isVisible());
+        g.show_curve("AN_A", true);
         QVERIFY(an_a->isVisible() && label->isChecked());
-    }
-
-    void unknown_names_are_logged_and_change_nothing()
-    {
-        chart c(0);
-        log_graph& g = c.g;
+        // Unknown names are logged and change nothing.
         log_capture log;
         g.show_curve("Boost", true);
         QVERIFY(!g.get_curve("Boost"));
@@ -172,23 +162,9 @@ private slots:
         QCOMPARE(g.itemList(QwtPlotItem::Rtti_PlotCurve).size(), 13);
     }
 
-    void marker_label()
-    {
-        log_graph g;
-        const qint64 t = start_ms + 123456;
-        g.when_point_selected(QPointF(double(t) + 0.9, 300));
-        const QwtPlotMarker* m = g.get_marker();
-        QVERIFY(m->plot() == &g && m->isVisible());
-        QCOMPARE(m->xValue(), double(t) + 0.9);
-        QCOMPARE(m->label().text(),
-                 QString::number(t) + "\n" + QDateTime::fromMSecsSinceEpoch(t).toString("hh:mm:ss.zzz"));
-        g.clear_marker();
-        QVERIFY(!m->isVisible());
-    }
-
     // During an append the values may lag their stamps: only whole rows are handed over. A clear between the
     // plot's count and its reads leaves nothing to read but is no fault.
-    void series_never_reads_past_a_lagging_column()
+    void series_whole_rows_in_the_visible_window()
     {
         columns c;
         c.fill(3);
@@ -200,13 +176,8 @@ private slots:
         c.fill(0);
         QCOMPARE(c.series.sample(2), QPointF());
         QCOMPARE(c.view(0, 8), QString("0+0"));
-    }
-
-    // One sample either side of the visible range, so lines reach the edges; a file read back with a row out
-    // of order is drawn whole, also as it grows.
-    void series_is_cut_to_the_visible_window()
-    {
-        columns c;
+        // One sample either side of the visible range, so lines reach the edges; a file read back with a row out
+        // of order is drawn whole, also as it grows.
         c.fill(20000);
         QCOMPARE(c.view(19900, 2000), QString("19899+101")); // ahead of the newest sample, as while logging
         QCOMPARE(c.view(5000, 1000), QString("4999+1003"));
@@ -263,35 +234,6 @@ private slots:
         QCOMPARE(log.texts(QtCriticalMsg), QStringList("Index out of bounds. 8 > 7 || 0 > 3"));
     }
 
-    void click_rotates_by_side_of_middle()
-    {
-        make_surface();
-        QCOMPARE(g->getTet() * 1000 + g->getPhi(), 60330);
-        g->resize(401, 300);
-        QList<int> phi;
-        for (int x : {199, 200, 400, 300, 250, 0}) {
-            send_mouse(g.get(), QEvent::MouseButtonPress, x);
-            phi << g->getPhi();
-        }
-        QCOMPARE(phi, (QList<int>{320, 330, 340, 350, 0, 350}));
-    }
-
-    // Measured from the last rendered size, not from the previous step.
-    void small_resizes_do_not_render()
-    {
-        make_surface();
-        QCOMPARE(g->rendered_size(), QSize(400, 300));
-        const int before = g->get_grapher()->renders();
-        g->resize(405, 300);
-        g->resize(409, 309);
-        QCOMPARE(g->get_grapher()->renders(), before);
-        g->resize(411, 300);
-        QCOMPARE(g->get_grapher()->renders(), before + 1);
-        QCOMPARE(g->rendered_size(), QSize(411, 300));
-        g->resize(411, 289);
-        QCOMPARE(g->get_grapher()->renders(), before + 2);
-    }
-
     // Data and rotations redraw without pinning the widget's minimum to its picture, so a layout can
     // still make the surface smaller.
     void stays_shrinkable_after_every_redraw()
@@ -318,14 +260,33 @@ private slots:
         QVERIFY(graph->width() <= 200);
     }
 
-    // Hover tips, a quarter second apart at most, until the first click ends them.
-    void first_click_ends_the_tips()
+    // Resizes are measured from the last rendered size, not from the previous step, and small ones do not
+    // render. Hover tips come a quarter second apart at most; a click rotates by the side of the middle it
+    // lands on, within one turn, and the first click ends the tips.
+    void resizes_tips_and_clicks()
     {
         make_surface();
+        QCOMPARE(g->rendered_size(), QSize(400, 300));
+        const int before = g->get_grapher()->renders();
+        g->resize(405, 300);
+        g->resize(409, 309);
+        QCOMPARE(g->get_grapher()->renders(), before);
+        g->resize(411, 300);
+        QCOMPARE(g->get_grapher()->renders(), before + 1);
+        QCOMPARE(g->rendered_size(), QSize(411, 300));
+        g->resize(411, 289);
+        QCOMPARE(g->get_grapher()->renders(), before + 2);
+        g->resize(401, 300);
         QVERIFY(g->hasMouseTracking());
         QTRY_COMPARE((send_mouse(g.get(), QEvent::MouseMove, 10), QToolTip::text()), QString("Click to rotate left"));
         QTRY_COMPARE((send_mouse(g.get(), QEvent::MouseMove, 390), QToolTip::text()), QString("Click to rotate right"));
-        send_mouse(g.get(), QEvent::MouseButtonPress, 390);
+        QCOMPARE(g->getTet() * 1000 + g->getPhi(), 60330);
+        QList<int> phi;
+        for (int x : {199, 200, 400, 300, 250, 0}) {
+            send_mouse(g.get(), QEvent::MouseButtonPress, x);
+            phi << g->getPhi();
+        }
+        QCOMPARE(phi, (QList<int>{320, 330, 340, 350, 0, 350}));
         QVERIFY(!g->tips_enabled());
         QTRY_COMPARE(QToolTip::text(), QString());
     }
