@@ -13,21 +13,13 @@ namespace {
 
 QByteArray hex(const char* text) { return QByteArray::fromHex(text); }
 
-const QList<int> io_members = {int_main_mode,      int_aux_mode,         int_gpo1_mode,      int_gpo2_mode,
-                               int_gpi1_mode,      int_gpi1_request,     int_gpi2_mode,      int_gpi2_request,
-                               int_gpi1_act_delay, int_gpi1_deact_delay, int_gpi2_act_delay, int_gpi2_deact_delay};
-const QList<int> map_members = {int_base_slope,       int_base_intercept, int_base_atm,       int_active_slope,
-                                int_active_intercept, int_active_atm,     int_active_deadband};
+// The members come in int_index order, as their bytes travel; the exact frames pin them.
+const QList<int_index> io_members = group_members(g_io_modes);
+const QList<int_index> map_members = group_members(g_base_map_cal) + group_members(g_active_map_cal);
 
 // A worker opened on a unit of the virtual bus, and a model using that worker.
 struct rig : worker_rig {
     rv8_vars vars{worker.get()};
-    sim_memory memory()
-    {
-        sim_memory copy;
-        inject([&](sim_unit& unit, virtual_faults&) { copy = unit.memory(); });
-        return copy;
-    }
 };
 
 }  // namespace
@@ -135,10 +127,10 @@ private slots:
                  QStringList({"Internal error: vars were not initialized prior to trying to write to the device"}));
         const quint32 map[] = {0x11223344, 0x55667788, 0xAB0102, 0xA1A2A3A4, 0xB1B2B3B4, 0x0304, 0xC5C6};
         for (int k = 6; k >= 0; --k)
-            r.vars.set(map[k], int_index(map_members[k]));
+            r.vars.set(map[k], map_members[k]);
         const quint32 io[] = {0x101, 0x02, 0x03, 0x04, 0x05, 0x1A1B2, 0x06, 0x0708, 0x090A, 0x0B0C, 0x0D0E, 0xFFFF};
         for (int k = 0; k < 12; ++k)
-            r.vars.set(io[k], int_index(io_members[k]));
+            r.vars.set(io[k], io_members[k]);
         r.vars.set(0x70123, int_pump_prime_delay);
         r.vars.set(0x104, int_rpm_scaler);  // only the low byte travels
         for (int t = tbl_gpo2; t >= tbl_aux; --t)
@@ -164,13 +156,13 @@ private slots:
     {
         rig r;
         log_capture log;
-        for (int member : io_members)
-            r.vars.set(1, int_index(member == int_gpi2_deact_delay ? int_main_mode : member));
+        for (int_index member : io_members)
+            r.vars.set(1, member == int_gpi2_deact_delay ? int_main_mode : member);
         for (int member : {int_base_atm, int_base_slope, int_active_deadband, int_active_slope, int_active_intercept})
             r.vars.set(5, int_index(member));
         QCOMPARE(r.vars.vars_to_rv8(), FT_STATUS(FT_OK));
-        for (int member : io_members)
-            r.vars.set(1, int_index(member == int_main_mode ? int_min_boost : member));
+        for (int_index member : io_members)
+            r.vars.set(1, member == int_main_mode ? int_min_boost : member);
         r.vars.set(1, int_boost_step);
         r.vars.set(1, int_gpi2_state);
         r.vars.set(QByteArray("x"), tbl_wide_band);
@@ -224,8 +216,8 @@ private slots:
         QTEST(r.vars.last_not_written(), "not_written");
         QCOMPARE(r.vars.pending_tables(), QSet<table_index>{tbl_main});
         QCOMPARE(r.vars.pending_ints(), link_lost ? QSet<int_index>{int_pump_prime_delay} : QSet<int_index>());
-        QCOMPARE(r.memory().tables[0], sealed_table(1));
-        QCOMPARE(r.memory().tables[1] == sealed_table(2), !link_lost); // a refused write may still have landed
+        QCOMPARE(r.unit().memory().tables[0], sealed_table(1));
+        QCOMPARE(r.unit().memory().tables[1] == sealed_table(2), !link_lost); // a refused write may still have landed
         QCOMPARE(r.worker->is_open(), !link_lost);
     }
 };
