@@ -149,7 +149,9 @@ private slots:
         updates->clear();
     }
 
-    void columns_for_every_maximum()
+    // Column breakpoints for every maximum the unit takes; every whole boost range ends at max and keeps
+    // rows 1..15 evenly spaced after its offset. What is refused leaves the headers as they were.
+    void axes_and_headers()
     {
         log_capture log;
         for (int max_rpm = 1000; max_rpm <= 20000; max_rpm += 500)
@@ -160,19 +162,6 @@ private slots:
         QCOMPARE(cols(8000), QString("0 1000 1500 2000 2500 3000 3500 4000 4500 5000 5500 6000 6500 7000 7500 8000"));
         // A multiple of 500 outside the list starts at 0.
         QCOMPARE(cols(500), QString("0 0 35 70 105 140 175 210 245 280 315 350 385 420 455 490"));
-        QVERIFY(log.entries().isEmpty());
-        QCOMPARE(cols(8250), QString("0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0"));
-        QCOMPARE(log.texts().join('|'), QString("max_rpm must be % by 500 8250|").repeated(16).chopped(1));
-        // Refused, the headers keep the axis before.
-        t->set_horz_axis(8000);
-        t->set_horz_axis(8250);
-        QCOMPARE(headers(*t, Qt::Horizontal), cols(8000));
-    }
-
-    // Every whole range ends at max and keeps rows 1..15 evenly spaced after its offset.
-    void boost_rows_for_every_whole_range()
-    {
-        log_capture log;
         for (int diff = 5; diff <= 100; ++diff) {
             const double min = diff % 2 ? -10.0 : 0.0, max = min + diff;
             const double offset = duty_table::calc_vert_axis(max, min, 1) - min, spacing = (diff - offset) / 14;
@@ -190,34 +179,23 @@ private slots:
         QCOMPARE(headers(*t, Qt::Vertical).left(35), QString("2.00 1.80 1.60 1.40 1.20 1.00 0.80 "));
         QCOMPARE(t->vert_header_at(14), -0.8);
         QVERIFY(log.entries().isEmpty());
+        QCOMPARE(cols(8250), QString("0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0"));
+        t->set_horz_axis(8000);
+        t->set_horz_axis(8250);
+        QCOMPARE(headers(*t, Qt::Horizontal), cols(8000));
         // A range too small for boost rows gives rows of 0; one too large evenly spaced rows from 0.
         t->set_vert_axis_boost(0, 4.4);
         QCOMPARE(headers(*t, Qt::Vertical), QString("0.00 ").repeated(16).trimmed());
         QCOMPARE(duty_table::calc_vert_axis(120, 0, 1), 0.0);
         QCOMPARE(duty_table::calc_vert_axis(120, 0, 8), 7 * 120 / 14.0);
-        QCOMPARE(log.texts().join('|'), QString("boost_diff < 5.  4 0 4.4|").repeated(16)
+        QCOMPARE(log.texts().join('|'), QString("max_rpm must be % by 500 8250|").repeated(16)
+                                            + QString("boost_diff < 5.  4 0 4.4|").repeated(16)
                                             + "Unhandled boost_diff 120|Unhandled boost_diff 120");
-        QCOMPARE(log.texts(QtCriticalMsg).size(), 16);
+        QCOMPARE(log.texts(QtCriticalMsg).size(), 32);
     }
 
-    // Bottom row first, each row left to right, two bytes per cell, high byte first.
-    void encodes_percent_to_words()
-    {
-        fill("0");
-        const char* const texts[] = {"0", "1", "25", "50", "100", "150", "300", "-1", "abc"};
-        for (int c = 0; c < 9; ++c)
-            t->item(15, c)->setText(texts[c]);
-        delete t->takeItem(15, 9);
-        t->item(14, 0)->setText("50");
-        t->item(0, 15)->setText("100");
-        const QByteArray bytes = t->to_byteArray();
-        QCOMPARE(bytes.left(20).toHex(' '), QByteArray("00 00 00 0a 01 00 02 00 03 ff 03 ff 03 ff 00 00 00 00 00 00"));
-        QCOMPARE(bytes.mid(32, 2).toHex(' '), QByteArray("02 00"));
-        QCOMPARE(bytes.mid(510, 2).toHex(' '), QByteArray("03 ff"));
-        QCOMPARE(bytes.count(char(0)), 512 - 12);
-    }
-
-    void decodes_low_ten_bits_and_every_percent_round_trips()
+    // Ten bits a cell, as percent.
+    void codec_words_and_percent()
     {
         QSignalSpy single(t.get(), &QTableWidget::cellChanged);
         QByteArray bytes(512, 0);
@@ -248,6 +226,19 @@ private slots:
                                                         "data isn't the same size as this table: 640  table: 512"}));
         QCOMPARE(t->to_byteArray(), words);
         QVERIFY(updates->count() == 0 && !t->signalsBlocked());
+        // Bottom row first, each row left to right, two bytes per cell, high byte first.
+        fill("0");
+        const char* const texts[] = {"0", "1", "25", "50", "100", "150", "300", "-1", "abc"};
+        for (int c = 0; c < 9; ++c)
+            t->item(15, c)->setText(texts[c]);
+        delete t->takeItem(15, 9);
+        t->item(14, 0)->setText("50");
+        t->item(0, 15)->setText("100");
+        bytes = t->to_byteArray();
+        QCOMPARE(bytes.left(20).toHex(' '), QByteArray("00 00 00 0a 01 00 02 00 03 ff 03 ff 03 ff 00 00 00 00 00 00"));
+        QCOMPARE(bytes.mid(32, 2).toHex(' '), QByteArray("02 00"));
+        QCOMPARE(bytes.mid(510, 2).toHex(' '), QByteArray("03 ff"));
+        QCOMPARE(bytes.count(char(0)), 512 - 12);
     }
 
     void lines_data()
@@ -296,7 +287,7 @@ private slots:
 
     // Without a selection copy and delete do nothing; a disabled grid greys out and drops its selection,
     // enabled again it shows its bands. Past 100 is never acceptable, so the cell editor does not commit it.
-    void copy_delete_editor_and_disabled_look()
+    void copy_delete_editor_and_colours()
     {
         QWidget parent;
         duty_table_delegate delegate;
@@ -321,11 +312,7 @@ private slots:
         QCOMPARE(colours(0, 0) + colours(15, 15), QString("#ffffff#c0c0c0#ffffff#c0c0c0"));
         t->setEnabled(true);
         QCOMPARE(colours(0, 0) + colours(15, 15), QString("#ffffff#000000#7fffff#000000"));
-    }
-
-    // Both sides of every band edge of the duty scale, background then text.
-    void duty_colours_at_band_edges()
-    {
+        // Both sides of every band edge of the duty scale, background then text.
         QStringList seen;
         for (int duty : {0, 1, 10, 11, 21, 22, 32, 33, 43, 44, 54, 55, 65, 66, 76, 77, 87, 88, 100, 255}) {
             const duty_colour_pair c = duty_colours(quint8(duty));
@@ -465,7 +452,7 @@ private slots:
     }
 
     // Results are converted and clamped; globals live across the cells of one run, not across runs.
-    void results_and_globals()
+    void script_results_globals_and_failures()
     {
         fill("10");
         select(0, 0, 0, 6);
@@ -485,12 +472,9 @@ private slots:
         t->apply_script("abs_row * 4 + abs_col - 40 + sel_row * 10 + sel_col;");
         QCOMPARE(block(9, 10, 10, 12), QString("6 8 10|20 22 24"));
         QCOMPARE(updates->count(), 5);
-    }
 
-    // A throw, a runaway loop (stopped after its time limit while the window keeps handling events) and a
-    // syntax error each leave the cells done before, announce those, and say what went wrong.
-    void failing_scripts_keep_cells_done_before()
-    {
+        // A throw, a runaway loop (stopped after its time limit while the window keeps handling events) and a
+        // syntax error each leave the cells done before, announce those, and say what went wrong.
         log_capture log;
         fill("20");
         select(1, 0, 1, 3);
