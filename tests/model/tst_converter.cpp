@@ -11,7 +11,7 @@ class tst_converter : public QObject {
     Q_OBJECT
 
 private slots:
-    void volts_and_amps_to_counts()
+    void volts_amps_and_analog_inputs()
     {
         log_capture log;
         converter c;
@@ -23,6 +23,16 @@ private slots:
         // Halves go away from zero; anything unmeasurable lands on an end of the range.
         for (const auto& [v, n] : {std::pair(0.5, 1), {1.4999, 1}, {1022.5, 1023}, {-0.5, 0}, {NAN, 0}, {1e300, 1023}})
             QCOMPARE(int(converter::to_counts(v)), n);
+        // Analog inputs read through the default table until a whole custom one of 1024 values is set.
+        QCOMPARE(converter::default_analog_table().at(1), 0.004887586);
+        QVector<double> custom(1024);
+        std::iota(custom.begin(), custom.end(), 100.0);
+        QVERIFY(!c.set_custom_ana(custom.mid(1)));
+        QCOMPARE(c.adc2ana_a(1023), 5.0);
+        QVERIFY(c.set_custom_ana(custom) && c.set_custom_anb(custom));
+        c.set_custom_ana_defaults();
+        QCOMPARE(c.adc2ana_a(1023), 5.0);
+        QCOMPARE(c.adc2ana_b(2000), 1123.0);
     }
 
     void boost_in_each_unit()
@@ -83,20 +93,6 @@ private slots:
         c.set_act_atm(220);
         QVERIFY(qAbs(c.act_intercept() - 210.0) < 1e-9);
         QCOMPARE(spy.count(), 2);
-    }
-
-    void analog_tables()
-    {
-        converter c;
-        QCOMPARE(converter::default_analog_table().at(1), 0.004887586);
-        QVector<double> custom(1024);
-        std::iota(custom.begin(), custom.end(), 100.0);
-        QVERIFY(!c.set_custom_ana(custom.mid(1)));
-        QCOMPARE(c.adc2ana_a(1023), 5.0);
-        QVERIFY(c.set_custom_ana(custom) && c.set_custom_anb(custom));
-        c.set_custom_ana_defaults();
-        QCOMPARE(c.adc2ana_a(1023), 5.0);
-        QCOMPARE(c.adc2ana_b(2000), 1123.0);
     }
 };
 

@@ -210,27 +210,24 @@ private slots:
         QCOMPARE(back.ints[int_pump_prime_delay], 6u);
     }
 
-    // MAP, analog A, analog B, and 0xA4 for the source the selector has no entry for.
-    void vertical_source()
+    // A table's load source is coded MAP, analog A, analog B, and 0xA4 for the source the selector has no
+    // entry for; then the differences a user is shown, one kind at a time.
+    void load_source_codes_and_each_change_in_user_units()
     {
         log_capture log;
         for (int index = 0; index < 4; ++index) {
-            const int code = std::array<int, 4>{0xA1, 0xA2, 0xA3, 0xA4}[size_t(index)];
-            QCOMPARE(int(encode_vertical_source(index)), code);
-            QCOMPARE(decode_vertical_source(quint8(code)), index);
+            QCOMPARE(int(encode_vertical_source(index)), 0xA1 + index);
+            QCOMPARE(decode_vertical_source(quint8(0xA1 + index)), index);
         }
         QVERIFY(log.entries().isEmpty());
-        QCOMPARE(int(encode_vertical_source(4)), 0);
-        QCOMPARE(int(encode_vertical_source(-1)), 0);
+        for (int index : {4, -1})
+            QCOMPARE(int(encode_vertical_source(index)), 0);
         for (int code : {0xA0, 0xA5, 0xB1, 0x00})
             QCOMPARE(decode_vertical_source(quint8(code)), 0);
         QCOMPARE(log.texts(QtCriticalMsg),
                  QStringList({"Unhandled vert axis 4", "Unhandled vert axis -1", "Unhandled vert axis 0xa0",
                               "Unhandled vert axis 0xa5", "Unhandled vert axis 0xb1", "Unhandled vert axis 0x00"}));
-    }
 
-    void lists_each_change_in_user_units()
-    {
         using edit = std::function<void(unit_settings&)>;
         auto table = [](std::function<void(QByteArray&)> f) {
             return edit([f](unit_settings& s) {
