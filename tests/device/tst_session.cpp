@@ -25,55 +25,43 @@ class tst_session : public QObject {
     Q_OBJECT
 
     // Opens a worker on the bench's units; returns the serials it announced.
-    static QStringList open_on(rv8_worker& worker, int* closed_count = nullptr)
+    static QStringList open_on(rv8_worker& worker)
     {
         QSignalSpy opened(&worker, &rv8_worker::opened);
-        QSignalSpy closed(&worker, &rv8_worker::closed);
         worker.open();
-        if (closed_count)
-            *closed_count = closed.count();
-        QStringList serials;
-        for (const auto& args : opened)
-            serials << args[0].toString();
-        return serials;
+        return firsts<QString>(opened);
     }
 
 private slots:
     void finding_the_unit()
     {
         {
+            // The last unit listed is taken, by its serial as the list holds it (15 bytes).
             virtual_bench bench;
             auto first = bench.add_unit("RV8FIRST");
             bench.provider.add_device("USB Serial Cable", "FT0001");
-            auto second = bench.add_unit("RV8SECOND");
+            auto last = bench.add_unit("RV8-0123456789ABCDEF");
             log_capture log;
             rv8_worker worker;
-            QCOMPARE(open_on(worker), QStringList{"RV8SECOND"});
-            QVERIFY(second->is_open() && !first->is_open() && first->writes().isEmpty());
+            QCOMPARE(open_on(worker), QStringList{"RV8-0123456789A"});
+            QVERIFY(last->is_open() && !first->is_open() && first->writes().isEmpty());
             QCOMPARE(log.count("Vantrel RV8-SX detected:"), 2);
             QVERIFY(log.has(QtDebugMsg, "  Dev 0  Serial RV8FIRST"));
-            QVERIFY(log.has(QtDebugMsg, "  Dev 2  Serial RV8SECOND"));
+            QVERIFY(log.has(QtDebugMsg, "  Dev 2  Serial RV8-0123456789A"));
         }
-        {
-            // A device that turned up after the count (someone listed again in between) stays out of
-            // the caller's buffer.
-            virtual_bench bench;
-            bench.add_unit("RV8A0001");
-            DWORD count = 0, again = 0;
-            QCOMPARE(FT_CreateDeviceInfoList(&count), FT_OK);
-            bench.add_unit("RV8A0002");
-            QCOMPARE(FT_CreateDeviceInfoList(&again), FT_OK);
-            FT_DEVICE_LIST_INFO_NODE nodes[2] {};
-            nodes[1].Flags = 0xDEAD;
-            QCOMPARE(FT_GetDeviceInfoList(nodes, &count), FT_OK);
-            QCOMPARE(QString("%1 %2 %3").arg(count).arg(again).arg(nodes[1].Flags, 0, 16) + nodes[0].SerialNumber,
-                     QString("1 2 deadRV8A0001"));
-        }
+        // A device that turned up after the count (someone listed again in between) stays out of
+        // the caller's buffer.
         virtual_bench bench;
-        auto device = bench.add_unit("RV8-0123456789ABCDEF");
-        rv8_worker worker;
-        QCOMPARE(open_on(worker), QStringList{"RV8-0123456789A"}); // the list holds 15 bytes
-        QVERIFY(device->is_open());
+        bench.add_unit("RV8A0001");
+        DWORD count = 0, again = 0;
+        QCOMPARE(FT_CreateDeviceInfoList(&count), FT_OK);
+        bench.add_unit("RV8A0002");
+        QCOMPARE(FT_CreateDeviceInfoList(&again), FT_OK);
+        FT_DEVICE_LIST_INFO_NODE nodes[2] {};
+        nodes[1].Flags = 0xDEAD;
+        QCOMPARE(FT_GetDeviceInfoList(nodes, &count), FT_OK);
+        QCOMPARE(QString("%1 %2 %3").arg(count).arg(again).arg(nodes[1].Flags, 0, 16) + nodes[0].SerialNumber,
+                 QString("1 2 deadRV8A0001"));
     }
 
     // No unit announced and the link closed once: nothing there, other gadgets only, a failing
@@ -114,10 +102,9 @@ private slots:
         }
         log_capture log;
         rv8_worker worker;
-        int closed = 0;
-        QCOMPARE(open_on(worker, &closed), QStringList());
-        QCOMPARE(closed, 1);
-        QVERIFY(!worker.is_open());
+        QSignalSpy closed(&worker, &rv8_worker::closed);
+        QCOMPARE(open_on(worker), QStringList());
+        QVERIFY(closed.count() == 1 && !worker.is_open());
         QVERIFY(message.isEmpty() || log.has(QtCriticalMsg, message));
         for (const auto& d : {device, other})
             QVERIFY(!d || (!d->is_open() && (!unplug_at.isEmpty() || d->writes().isEmpty())));
@@ -196,15 +183,12 @@ private slots:
 
     void reset()
     {
-        virtual_bench bench;
-        auto device = bench.add_unit();
-        rv8_worker worker;
+        open_unit o;
+        auto& device = o.device;
+        rv8_worker& worker = *o.worker;
         log_capture log;
-        worker.reset();
+        rv8_worker().reset();
         QCOMPARE(log.texts(), QStringList{"Start reset"}); // nothing open, nothing done
-
-        worker.open();
-        device->clear_writes();
         log.clear();
         QSignalSpy opened(&worker, &rv8_worker::opened);
         QSignalSpy closed(&worker, &rv8_worker::closed);
@@ -315,77 +299,61 @@ private slots:
         QCOMPARE(log.texts(QtDebugMsg), QStringList{"write 0xc3050001b671"});
     }
 
-    void driver_failures_data()
-    {
-        QTest::addColumn<bool>("typed");
-        QTest::addColumn<int>("call");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<bool>("stays_open");
-        const QString purge = "Cannot purge Rx/Tx buffers, disconnecting";
-        const QString queue = "Cannot get queue status, disconnecting";
-        const QString read = "Could not read from device";
-        QTest::newRow("get purge") << false << int(d2xx_call::purge) << 4 << purge << false;
-        QTest::newRow("get write") << false << int(d2xx_call::write) << 10 << "Cannot write command to device. msg=c3050001b671" << true;
-        QTest::newRow("get queue status") << false << int(d2xx_call::queue_status) << 4 << queue << false;
-        QTest::newRow("get read") << false << int(d2xx_call::read) << 4 << read << false;
-        QTest::newRow("set purge") << true << int(d2xx_call::purge) << 4 << purge << false;
-        QTest::newRow("set write") << true << int(d2xx_call::write) << 10 << "Cannot write msg c302000201" << false;
-        QTest::newRow("set queue status") << true << int(d2xx_call::queue_status) << 4 << queue << false;
-        QTest::newRow("set read") << true << int(d2xx_call::read) << 4 << read << false;
-    }
-
-    void driver_failures()
-    {
-        QFETCH(bool, typed);
-        QFETCH(int, call);
-        QFETCH(int, status);
-        QFETCH(QString, message);
-        QFETCH(bool, stays_open);
-        open_unit o;
-        o.inject([&](sim_unit&, virtual_faults& f) { f.fail(d2xx_call(call), FT_STATUS(status)); });
-        QSignalSpy closed(o.worker.get(), &rv8_worker::closed);
-        log_capture log;
-        QByteArray duty = main_duty;
-        QCOMPARE(typed ? o.worker->set_param(msg_override_main, duty) : o.query_version(), FT_STATUS(status));
-        QVERIFY2(log.has(QtCriticalMsg, message), qPrintable(log.texts().join(" | ")));
-        QCOMPARE(o.worker->is_open(), stays_open);
-        QCOMPARE(closed.count(), stays_open ? 0 : 1);
-        QCOMPARE(o.reply, QByteArray(typed ? "stale" : ""));
-    }
-
-    // What the unit or a flaky cable gets wrong in one exchange: the link always stays open, and a
-    // set is sent again only for a wrong header, at most five times.
+    // One exchange against a failing driver call, a flaky cable or a unit that gets it wrong: the
+    // exact messages and whether the link survived. A set is sent again only for a wrong header, at
+    // most five times.
     void exchange_faults_data()
     {
-        QTest::addColumn<int>("fault");
+        QTest::addColumn<int>("fault"); // below 0: driver call -1 - fault fails
         QTest::addColumn<bool>("typed");
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("messages"); // critical, then warning
         QTest::addColumn<int>("sent");
+        QTest::addColumn<bool>("stays_open");
+        const auto failing = [](d2xx_call call) { return -1 - int(call); };
+        const QString unread = " | Could not read msg c3050001b6...(exp 2)", no_code = " | Could not get return code for msg 01f4";
+        for (bool typed : {false, true}) {
+            const char* kind = typed ? "set" : "get";
+            const QString then = typed ? no_code : unread;
+            QTest::addRow("%s purge", kind) << failing(d2xx_call::purge) << typed << 4
+                                            << "Cannot purge Rx/Tx buffers, disconnecting" << 0 << false;
+            QTest::addRow("%s write", kind) << failing(d2xx_call::write) << typed << 10
+                                            << (typed ? "Cannot write msg c302000201"
+                                                      : "Cannot write command to device. msg=c3050001b671")
+                                            << 0 << !typed;
+            QTest::addRow("%s queue status", kind) << failing(d2xx_call::queue_status) << typed << 4
+                                                   << "Cannot get queue status, disconnecting" + then << 1 << false;
+            QTest::addRow("%s read", kind) << failing(d2xx_call::read) << typed << 4
+                                           << "Could not read from device" + then << 1 << false;
+        }
+        const QString timed_out = "Timed out waiting for FW to respond: exp_bytes=%1, bytes available=0";
+        const QString retry = "Did not receive valid return msg header. ret=0x3c0202 exp=0x3c02fd. Will retry...";
         const QString cable = "Could not write message to device, there seems to be a problem with your USB cable. "
                               "Suggest you replace your USB cable with one that has a ferrite bead on the device-end "
                               "(google 'ferrite bead')";
-        const QString retry = "Did not receive valid return msg header. ret=0x3c0202 exp=0x3c02fd. Will retry...";
-        QTest::newRow("get short write") << 0 << false << 4 << "Could not write all data to device" << 1;
+        QTest::newRow("get short write") << 0 << false << 4 << "Could not write all data to device" << 1 << true;
         QTest::newRow("set short write") << 0 << true << 4
-                                         << "Could not write all data to device. msg length=2  bytes sent=6" << 1;
-        QTest::newRow("short read") << 1 << false << 4 << "Did not read out the expected number of bytes: exp_bytes=5, "
-                                                          "read bytes=4 | Could not read msg c3050001b6...(exp 2)" << 1;
-        QTest::newRow("late reply") << 2 << false << 18 << "Timed out waiting for FW to respond: exp_bytes=5, bytes "
-                                                          "available=0 | Could not read msg c3050001b6...(exp 2)" << 1;
+                                         << "Could not write all data to device. msg length=2  bytes sent=6" << 1 << true;
+        QTest::newRow("short read") << 1 << false << 4
+                                    << "Did not read out the expected number of bytes: exp_bytes=5, read bytes=4" + unread
+                                    << 1 << true;
+        QTest::newRow("late reply") << 2 << false << 18 << timed_out.arg(5) + unread << 1 << true;
         QTest::newRow("get wrong header") << 3 << false << 18
-                                          << "get_param: Did not receive valid return msg header: 0x3c0505" << 1;
-        QTest::newRow("set wrong header twice") << 4 << true << 0 << retry + " | " + retry + " | Retry successful!" << 3;
-        QTest::newRow("set wrong header five times") << 5 << true << 4 << cable + " | " + (retry + " | ").repeated(5).chopped(3) << 5;
-        QTest::newRow("set reply missing") << 6 << true << 18 << "Timed out waiting for FW to respond: exp_bytes=3, "
-                                                           "bytes available=0 | Could not get return code for msg 01f4" << 1;
+                                          << "get_param: Did not receive valid return msg header: 0x3c0505" << 1 << true;
+        QTest::newRow("set wrong header twice") << 4 << true << 0 << retry + " | " + retry + " | Retry successful!" << 3
+                                                << true;
+        QTest::newRow("set wrong header five times")
+            << 5 << true << 4 << cable + " | " + (retry + " | ").repeated(5).chopped(3) << 5 << true;
+        QTest::newRow("set reply missing") << 6 << true << 18 << timed_out.arg(3) + no_code << 1 << true;
     }
 
     void exchange_faults()
     {
         QFETCH(int, fault);
         QFETCH(bool, typed);
+        QFETCH(int, status);
+        QFETCH(int, sent);
+        QFETCH(bool, stays_open);
         open_unit o;
         o.inject([&](sim_unit& unit, virtual_faults& f) {
             sim_faults& s = unit.faults();
@@ -394,22 +362,24 @@ private slots:
             case 1: f.short_reads = 1; break;
             case 2: s.late_replies = 1, s.late_by_ms = 2600; break;
             case 6: s.drop_replies = 1; break;
-            default: s.corrupt_headers = fault == 3 ? 1 : fault == 4 ? 2 : 5;
+            default: fault < 0 ? f.fail(d2xx_call(-1 - fault), FT_STATUS(status))
+                               : void(s.corrupt_headers = fault == 3 ? 1 : fault == 4 ? 2 : 5);
             }
         });
+        QSignalSpy closed(o.worker.get(), &rv8_worker::closed);
         log_capture log;
         QElapsedTimer waited;
         waited.start();
         QByteArray duty = main_duty;
-        QTEST(int(typed ? o.worker->set_param(msg_override_main, duty) : o.query_version()), "status");
+        QCOMPARE(int(typed ? o.worker->set_param(msg_override_main, duty) : o.query_version()), status);
         if (fault == 2)
             QVERIFY(waited.elapsed() >= 1900); // the wait is about two seconds, never shorter
         QTEST((log.texts(QtCriticalMsg) + log.texts(QtWarningMsg)).join(" | "), "messages");
-        const QByteArray frame = QByteArray::fromHex("C302000201F436");
-        QTEST(int(o.device->writes().size()), "sent");
-        QVERIFY(!typed || o.device->writes().count(frame) == o.device->writes().size());
-        QVERIFY(o.reply.isEmpty() || typed);
-        QVERIFY(o.worker->is_open());
+        const QByteArray frame = typed ? QByteArray::fromHex("C302000201F436") : version_query;
+        QCOMPARE(o.device->writes(), QVector<QByteArray>(sent, frame).toList());
+        QCOMPARE(o.reply, QByteArray(typed ? "stale" : ""));
+        QCOMPARE(o.worker->is_open(), stays_open);
+        QCOMPARE(closed.count(), stays_open ? 0 : 1);
     }
 };
 
