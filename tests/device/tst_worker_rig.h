@@ -6,8 +6,10 @@
 #include "tests/device/virtual_bench.h"
 #include "tests/support/log_capture.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
+
+// The sample files, BRENNIX_TEST_DATA or the source tree's, with a trailing slash.
+const QString test_data = qEnvironmentVariable("BRENNIX_TEST_DATA", QFileInfo(__FILE__).path() + "/../data") + "/";
 
 inline QByteArray read_all(const QString& path)
 {
@@ -63,6 +65,20 @@ struct worker_rig {
     void queue_records(int n) { inject([n](sim_unit& u, virtual_faults&) { u.faults().live_backlog = n; }); }
     // How many received bytes the driver admits to; -1: all.
     void show_bytes(int n) { inject([n](sim_unit&, virtual_faults& faults) { faults.rx_shown = n; }); }
+    // The unit's settings read and handed back as the ones to write, as the window does; returns
+    // the read's arguments.
+    QList<QVariant> take_settings()
+    {
+        QSignalSpy read(worker.get(), &rv8_worker::read_data);
+        worker->start_read();
+        const auto tables = read[0][1].value<QList<QByteArray>>();
+        const auto ints = read[0][2].value<QList<quint32>>();
+        for (int t = tbl_aux; t <= tbl_gpo2; ++t)
+            worker->add_field_to_var(tables[t], table_index(t));
+        for (int i = 0; i < ints.size(); ++i)
+            worker->add_field_to_var(ints[i], int_index(i));
+        return read[0];
+    }
     void start_logging() { worker->start_live_logging(); device->clear_writes(); }
 
     void poll(int times = 1)
