@@ -8,18 +8,10 @@
 #include "device/d2xx/serial_provider.h"
 #include "device/rv8.h"
 #include "model/rv8_vars.h"
-#include "sim/sim_memory.h"
 #include "sim/sim_pty_host.h"
-#include "sim/sim_unit.h"
 #include "tests/support/log_capture.h"
 
-#include <QProcess>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QThread>
-#include <QTimer>
 #include <QtTest>
-#include <memory>
 
 namespace {
 

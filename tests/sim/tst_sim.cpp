@@ -6,11 +6,8 @@
 #include "sim/sim_table.h"
 #include "sim/sim_unit.h"
 
-#include <QFile>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <chrono>
-#include <functional>
 #include <numeric>
 
 namespace {
