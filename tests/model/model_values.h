@@ -3,20 +3,15 @@
 
 #include "model/rv8_vars.h"
 
-#include <numeric>
-
-inline quint8 xor_of(const QByteArray& b, int count)
-{
-    return std::accumulate(b.begin(), b.begin() + count, quint8(0), [](quint8 x, char c) { return quint8(x ^ c); });
-}
-
-// A table whose checksum holds, different for every seed; over its length it holds every byte value.
+// A table whose checksum (the XOR of the bytes before it) holds, different for every seed; over its
+// length it holds every byte value.
 inline QByteArray sealed_table(int seed)
 {
     QByteArray t(640, 0);
-    for (int k = 0; k < 639; ++k)
+    for (int k = 0; k < 639; ++k) {
         t[k] = char((k * 13 + seed * 29) & 0xFF);
-    t[639] = char(xor_of(t, 639));
+        t[639] = char(t[639] ^ t[k]);
+    }
     return t;
 }
 

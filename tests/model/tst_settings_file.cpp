@@ -63,7 +63,7 @@ class tst_settings_file : public QObject {
 
 private slots:
     // Only the pending entries are written, replacing whatever the file held before.
-    void writes_exact_ini_text()
+    void writes_exact_ini_text_or_fails_cleanly()
     {
         write_all(path("a.bnini"), "[rv8_vars]\ntrims\\1\\battery%20trim\\pol=false\ntrims\\size=1\n[other]\nk=v\n");
         write_all(path("a.bnlog"), "[rv8_vars]\nints\\size=0\n[rv8_log]\r\n# comment\r\ntimestamp,batt adc\r\n1,2\r\n");
@@ -88,21 +88,18 @@ private slots:
         QVERIFY(v.pending_ints() == QSet<int_index>({int_main_mode, int_rpm_scaler}) &&
                 v.pending_tables() == QSet<table_index>({tbl_main}) &&
                 v.pending_trims() == QSet<adc_trim_index>({trim_aux_current}));
-    }
 
-    void failures_leave_model_and_files_alone()
-    {
+        // Failures leave the model and the files alone.
         write_all(path("plain"), "not a folder");
         write_all(path("bad.bnini"), "[rv8_vars\nints\\1\\RPM%20scaler=5\nints\\size=1\n");
-        rv8_vars v(nullptr);
+        rv8_vars u(nullptr);
         QList<QString> warnings;
-        log_capture log;
-        QVERIFY(!v.file_to_vars(path("absent.bnini"), warnings));
-        QVERIFY(!v.file_to_vars(path("bad.bnini"), warnings));
-        QVERIFY(!v.is_initialized());
-        QCOMPARE(model_values(v).ints[int_rpm_scaler], 0u);
-        v.set(1, int_rpm_scaler);
-        QVERIFY(!v.vars_to_file(path("plain/e.bnini")));
+        QVERIFY(!u.file_to_vars(path("absent.bnini"), warnings));
+        QVERIFY(!u.file_to_vars(path("bad.bnini"), warnings));
+        QVERIFY(!u.is_initialized());
+        QCOMPARE(model_values(u).ints[int_rpm_scaler], 0u);
+        u.set(1, int_rpm_scaler);
+        QVERIFY(!u.vars_to_file(path("plain/e.bnini")));
         QCOMPARE(read_all(path("plain")), QByteArray("not a folder"));
         QCOMPARE(log.texts(QtCriticalMsg),
                  QStringList({"Settings file not found " + path("absent.bnini"), "Could not sync settings file",
