@@ -35,7 +35,7 @@ private slots:
         QCOMPARE(c.adc2ana_b(2000), 1123.0);
     }
 
-    void boost_in_each_unit()
+    void boost_deadband_and_atmospheric_reading()
     {
         // 14 PSI = 14 * 16.122 + 222.312 = 448.02 counts; 448 counts = 13.99876 PSI.
         const std::tuple<int, const char*, int, double, int, double> rows[] = {
@@ -58,11 +58,7 @@ private slots:
             c.set_boost_units(unit);
         QCOMPARE(log.texts(QtCriticalMsg), (QStringList{"invalid boost_units 3", "invalid boost_units -1"}));
         QCOMPARE(c.boost_unit_name(), QString("PSI"));
-    }
-
-    void deadband_and_atmospheric_reading()
-    {
-        converter c;
+        // Deadband in kPa.
         c.set_boost_units(2);
         QCOMPARE(int(c.deadband2adc(3.0)), 48);  // 48.366
         QCOMPARE(int(c.deadband2adc(-1.0)), 0);
@@ -72,7 +68,6 @@ private slots:
         QCOMPARE(c.adc2deadband(8), 1);  // exactly half a PSI
         QCOMPARE(c.adc2deadband(7), 0);
         // A slope no count can be divided by keeps the last usable one; the smallest a file holds works.
-        log_capture log;
         QStringList refused;
         for (const auto& [slope, text] : {std::pair(0.0, "0"), {-0.0004, "-0.0004"}, {NAN, "nan"}, {INFINITY, "inf"}}) {
             c.set_act_slope(slope);
