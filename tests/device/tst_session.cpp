@@ -64,124 +64,83 @@ private slots:
                  QString("1 2 deadRV8A0001"));
     }
 
-    // No unit announced and the link closed once: nothing there, other gadgets only, a failing
-    // step of opening, or the unit pulled out before or during its identity query.
-    void no_connection_data()
+    // The unit announced with its version and variant: one left streaming is silenced before it is
+    // asked anything, one in its bootloader does not answer and shows as version 0. Or nothing
+    // announced and the link closed once: nothing there, other gadgets only, a failing step of
+    // opening, or the unit pulled out before or during its identity query.
+    void opening_data()
     {
+        QTest::addColumn<int>("version"); // the unit's; 0: in its bootloader, -1: none there
+        QTest::addColumn<int>("variant_byte");
         QTest::addColumn<int>("call"); // that fails; -1: none
         QTest::addColumn<QByteArray>("unplug_at");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("nothing there") << -1 << QByteArray() << "";
-        QTest::newRow("other gadgets") << -1 << QByteArray() << "";
-        QTest::newRow("open") << int(d2xx_call::open) << QByteArray() << "Cannot open device, returned 4. Try again!";
-        QTest::newRow("timeouts") << int(d2xx_call::set_timeouts) << QByteArray() << "Cannot set timeouts: 4";
-        QTest::newRow("latency") << int(d2xx_call::set_latency_timer) << QByteArray() << "Could not set latency timer: 4";
-        for (const QByteArray& at : {live_off, version_query, variant_query})
-            QTest::addRow("unplugged at %s", at.toHex().constData()) << -1 << at << "";
+        QTest::addColumn<QString>("announced"); // version and variant
+        QTest::addColumn<QString>("messages");  // critical, then warning
+        QTest::addColumn<QList<QByteArray>>("sent");
+        const QList<QByteArray> asked{live_off, version_query, variant_query};
+        const QString timed_out = "Timed out waiting for FW to respond: exp_bytes=5, bytes available=0 | "
+                                  "Could not read msg c3050001b6...(exp 2)";
+        QTest::newRow("1.60 SX") << 0x0160 << 0xAA << -1 << QByteArray() << "160 0" << "" << asked;
+        QTest::newRow("1.75 S") << 0x0175 << 0xAB << -1 << QByteArray() << "175 1" << "" << asked;
+        QTest::newRow("bootloader") << 0 << 0xAA << -1 << QByteArray() << "0 1" << timed_out << asked.mid(0, 2);
+        QTest::newRow("nothing there") << -1 << 0 << -1 << QByteArray() << "" << "" << QList<QByteArray>();
+        QTest::newRow("other gadgets") << -1 << 0 << -1 << QByteArray() << "" << "" << QList<QByteArray>();
+        QTest::newRow("open") << 0x0175 << 0xAA << int(d2xx_call::open) << QByteArray() << ""
+                              << "Cannot open device, returned 4. Try again! | Cannot disconnect from device handle 0x0 "
+                                 "(you can probably ignore this)" << QList<QByteArray>();
+        QTest::newRow("timeouts") << 0x0175 << 0xAA << int(d2xx_call::set_timeouts) << QByteArray() << ""
+                                  << "Cannot set timeouts: 4" << QList<QByteArray>();
+        QTest::newRow("latency") << 0x0175 << 0xAA << int(d2xx_call::set_latency_timer) << QByteArray() << ""
+                                 << "Could not set latency timer: 4" << QList<QByteArray>();
+        const QString lost = " | Cannot get queue status, disconnecting";
+        const QString unplugged[] = {"Cannot write msg c313000100 | Cannot purge Rx/Tx buffers, disconnecting",
+                                     "Cannot write command to device. msg=c3050001b671" + lost,
+                                     "Cannot write command to device. msg=c3050001c106" + lost};
+        for (int k = 0; k < 3; ++k)
+            QTest::addRow("unplugged at %s", asked[k].toHex().constData())
+                << 0x0175 << 0xAA << -1 << asked[k] << "" << unplugged[k] << asked.mid(0, k); // the frame goes nowhere
     }
 
-    void no_connection()
+    void opening()
     {
+        QFETCH(int, version);
+        QFETCH(int, variant_byte);
         QFETCH(int, call);
         QFETCH(QByteArray, unplug_at);
-        QFETCH(QString, message);
         virtual_bench bench;
-        std::shared_ptr<virtual_device> device, other;
+        std::shared_ptr<virtual_device> device;
         if (QTest::currentDataTag() == QByteArray("other gadgets")) {
-            other = bench.provider.add_device("USB Serial Cable", "FT0001");
+            device = bench.provider.add_device("USB Serial Cable", "FT0001");
             bench.provider.add_device("KIRRA 3 ", "FT0002");
             bench.provider.add_device("kirra 3", "FT0003");
-        } else if (QTest::currentDataTag() != QByteArray("nothing there")) {
-            device = bench.add_unit();
+        } else if (version >= 0) {
+            sim_config config;
+            config.fw_version = quint16(version ? version : 0x0175);
+            config.variant_byte = quint8(variant_byte);
+            config.start_in_bootloader = !version;
+            device = bench.add_unit("RV8A0001", config);
             configure(device, [&](sim_unit&, virtual_faults& f) {
                 if (call >= 0)
                     f.fail(d2xx_call(call), FT_IO_ERROR);
-                f.strike_on = unplug_at;
-                f.strike = [](sim_unit*, virtual_faults& now) { now.unplugged = true; };
+                if (!unplug_at.isEmpty())
+                    f.strike_on = unplug_at, f.strike = [](sim_unit*, virtual_faults& now) { now.unplugged = true; };
             });
         }
         log_capture log;
         rv8_worker worker;
-        QSignalSpy closed(&worker, &rv8_worker::closed);
-        QCOMPARE(open_on(worker), QStringList());
-        QVERIFY(closed.count() == 1 && !worker.is_open());
-        QVERIFY(message.isEmpty() || log.has(QtCriticalMsg, message));
-        for (const auto& d : {device, other})
-            QVERIFY(!d || (!d->is_open() && (!unplug_at.isEmpty() || d->writes().isEmpty())));
-    }
-
-    // A unit left streaming is silenced before it is asked anything; one in its bootloader does not
-    // answer and shows as version 0.
-    void identity_data()
-    {
-        QTest::addColumn<int>("version");
-        QTest::addColumn<int>("variant_byte");
-        QTest::addColumn<bool>("in_bootloader");
-        QTest::addColumn<int>("shown_version");
-        QTest::addColumn<int>("variant");
-        QTest::newRow("1.60 SX") << 0x0160 << 0xAA << false << 0x0160 << int(variant_rv8_sx);
-        QTest::newRow("1.75 S") << 0x0175 << 0xAB << false << 0x0175 << int(variant_rv8_s);
-        QTest::newRow("bootloader") << 0x0175 << 0xAA << true << 0 << int(variant_rv8_s);
-    }
-
-    void identity()
-    {
-        QFETCH(int, version);
-        QFETCH(int, variant_byte);
-        QFETCH(bool, in_bootloader);
-        virtual_bench bench;
-        sim_config config;
-        config.fw_version = quint16(version);
-        config.variant_byte = quint8(variant_byte);
-        config.start_in_bootloader = in_bootloader;
-        auto device = bench.add_unit("RV8A0001", config);
-        log_capture log;
-        rv8_worker worker;
-        QSignalSpy opened(&worker, &rv8_worker::opened);
+        QSignalSpy opened(&worker, &rv8_worker::opened), closed(&worker, &rv8_worker::closed);
         worker.open(); // a unit in its bootloader costs one reply time-out
-        QCOMPARE(opened.count(), 1);
-        QTEST(int(opened[0][1].value<quint16>()), "shown_version");
-        QTEST(int(opened[0][2].value<rv8_variant>()), "variant");
-        QCOMPARE(device->writes().mid(0, 2), (QList<QByteArray>{live_off, version_query}));
-        QCOMPARE(device->writes().mid(2), in_bootloader ? QList<QByteArray>() : QList<QByteArray>{variant_query});
-        const QStringList timed_out{"Timed out waiting for FW to respond: exp_bytes=5, bytes available=0",
-                                    "Could not read msg c3050001b6...(exp 2)"};
-        QCOMPARE(log.texts(QtWarningMsg), in_bootloader ? timed_out : QStringList());
-        QVERIFY(worker.is_open());
+        QStringList announced;
+        for (const auto& args : opened)
+            announced << QString("%1 %2").arg(args[1].value<quint16>(), 0, 16).arg(args[2].value<rv8_variant>());
+        QTEST(announced.join(", "), "announced");
+        QTEST((log.texts(QtCriticalMsg) + log.texts(QtWarningMsg)).join(" | "), "messages");
+        QTEST(device ? device->writes() : QList<QByteArray>(), "sent");
+        QCOMPARE(closed.count(), announced.isEmpty() ? 1 : 0);
+        QVERIFY(worker.is_open() == !announced.isEmpty() && (!device || device->is_open() == worker.is_open()));
     }
 
-    // A closed link answers without the driver.
-    void closing()
-    {
-        open_unit o;
-        QSignalSpy closed(o.worker.get(), &rv8_worker::closed);
-        o.worker->close();
-        QCOMPARE(closed.count(), 1);
-        QVERIFY(!o.device->is_open());
-        QCOMPARE(o.worker->silent_close(), FT_STATUS(FT_OK));
-        QByteArray payload(1, char(0x55));
-        const FT_STATUS get = o.query_version(), set = o.worker->set_param(msg_live_log, payload);
-        QVERIFY(get == FT_DEVICE_NOT_OPENED && set == FT_DEVICE_NOT_OPENED);
-        QVERIFY(o.reply.isEmpty() && o.device->writes().isEmpty());
-
-        o.worker->open();
-        o.inject([](sim_unit&, virtual_faults& f) { f.fail(d2xx_call::close, FT_IO_ERROR); });
-        log_capture log;
-        QCOMPARE(o.worker->silent_close(), FT_STATUS(FT_IO_ERROR));
-        QVERIFY(log.contains_text("(you can probably ignore this)"));
-        QVERIFY(!o.worker->is_open());
-
-        // Pulled out and plugged in again: the arrival connects anew.
-        QSignalSpy opened(o.worker.get(), &rv8_worker::opened);
-        o.device->set_plugged(false);
-        o.worker->smart_reconnect(0x8000);
-        o.device->set_plugged(true);
-        o.worker->smart_reconnect(0x8000);
-        QCOMPARE(opened.count(), 1);
-        QVERIFY(o.worker->is_open());
-    }
-
-    void reset()
+    void reset_unplug_and_close()
     {
         open_unit o;
         auto& device = o.device;
@@ -190,14 +149,12 @@ private slots:
         rv8_worker().reset();
         QCOMPARE(log.texts(), QStringList{"Start reset"}); // nothing open, nothing done
         log.clear();
-        QSignalSpy opened(&worker, &rv8_worker::opened);
-        QSignalSpy closed(&worker, &rv8_worker::closed);
+        QSignalSpy opened(&worker, &rv8_worker::opened), closed(&worker, &rv8_worker::closed);
         worker.reset();
         QCOMPARE(device->writes(), (QList<QByteArray>{live_off, QByteArray::fromHex("C3050001B770")}));
         QCOMPARE(log.texts(QtDebugMsg).filter(QRegularExpression("^(Start reset|Resetting)")),
                  (QStringList{"Start reset", "Resetting RV8-SX", "Resetting FTDI"}));
-        QVERIFY(log.texts(QtWarningMsg).isEmpty());
-        QVERIFY(worker.is_open());
+        QVERIFY(log.texts(QtWarningMsg).isEmpty() && worker.is_open());
         QCOMPARE(opened.count() + closed.count(), 0);
 
         configure(device, [](sim_unit& unit, virtual_faults& f) {
@@ -210,7 +167,8 @@ private slots:
         QVERIFY(worker.is_open());
 
         // Unplugged: the reset finds the link gone on its way, closes it once and says nothing wrong
-        // about a reset it could not try; a reset on the closed link does nothing at all.
+        // about a reset it could not try; a reset on the closed link does nothing at all. Plugged in
+        // again, the arrival connects anew.
         device->set_plugged(false);
         log.clear();
         worker.reset();
@@ -219,6 +177,24 @@ private slots:
         QCOMPARE(log.texts(QtCriticalMsg), (QStringList{"Cannot write msg c313000100",
                                                         "Cannot purge Rx/Tx buffers, disconnecting"}));
         QCOMPARE(closed.count(), 1);
+        worker.smart_reconnect(0x8000); // finds nothing to open: closed once more
+        device->set_plugged(true);
+        worker.smart_reconnect(0x8000);
+        QVERIFY(opened.count() == 1 && closed.count() == 2 && worker.is_open());
+
+        // A closed link answers without the driver.
+        worker.close();
+        QVERIFY(closed.count() == 3 && !device->is_open());
+        device->clear_writes();
+        QCOMPARE(worker.silent_close(), FT_STATUS(FT_OK));
+        QByteArray payload(1, char(0x55));
+        const FT_STATUS get = o.query_version(), set = worker.set_param(msg_live_log, payload);
+        QVERIFY(get == FT_DEVICE_NOT_OPENED && set == FT_DEVICE_NOT_OPENED);
+        QVERIFY(o.reply.isEmpty() && device->writes().isEmpty());
+        worker.open();
+        o.inject([](sim_unit&, virtual_faults& f) { f.fail(d2xx_call::close, FT_IO_ERROR); });
+        QCOMPARE(worker.silent_close(), FT_STATUS(FT_IO_ERROR));
+        QVERIFY(log.contains_text("(you can probably ignore this)") && !worker.is_open());
     }
 
     void bootloader_entry_data()
@@ -287,13 +263,7 @@ private slots:
         log_capture log;
         QCOMPARE(o.query_version(), FT_STATUS(FT_IO_ERROR));
         QCOMPARE(log.texts(QtDebugMsg), (QStringList{"write 0xc3050001b671", "read  0x3c05fa01"}));
-
-        o.worker->set_rw_debug(false);
         log.clear();
-        QCOMPARE(o.query_version(), FT_STATUS(FT_OK));
-        QVERIFY(log.texts(QtDebugMsg).isEmpty());
-
-        o.worker->set_rw_debug(true);
         o.inject([](sim_unit&, virtual_faults& f) { f.short_writes = 1; });
         QCOMPARE(o.query_version(), FT_STATUS(FT_IO_ERROR));
         QCOMPARE(log.texts(QtDebugMsg), QStringList{"write 0xc3050001b671"});
