@@ -43,12 +43,6 @@ const phase phases[] = {
     {"firmware: identity", version_query, d2xx_call::read, true},
 };
 
-struct result {
-    QString events;
-    bool open = false;
-    bool file_matches = true;
-};
-
 // The fault of one cell, as the driver or the unit makes it.
 void make(fault f, const phase& p, int index, sim_unit& unit, virtual_faults& driver)
 {
@@ -92,7 +86,8 @@ void make(fault f, const phase& p, int index, sim_unit& unit, virtual_faults& dr
 // The registry's device list is shared: one thread at a time lists and opens.
 QMutex opening;
 
-result run_cell(int index, fault f, const QString& folder)
+// What the worker reported, in order, then any state that disagrees with it.
+QString run_cell(int index, fault f, const QString& folder)
 {
     const phase& p = phases[index];
     QStringList events; // outlives the worker, whose end still reports a close
@@ -164,16 +159,16 @@ result run_cell(int index, fault f, const QString& folder)
         w.start_fw_program(image);
     }
 
-    result r;
-    r.events = events.join(", ");
-    r.open = w.is_open();
+    if (w.is_open() == events.contains("closed"))
+        events << (w.is_open() ? "link still open" : "link closed unreported");
     // Every sample marked as written is a row of the file, and there is no other row.
     const QList<QByteArray> lines = read_all(log_path).split('\n');
     const int rows = int(std::count_if(lines.begin(), lines.end(), [](const QByteArray& l) {
         return !l.isEmpty() && l.at(0) >= '0' && l.at(0) <= '9';
     }));
-    r.file_matches = rows == rig.marks().count(1u) && (index < 7 || index > 9 || rows == rig.stored());
-    return r;
+    if (rows != rig.marks().count(1u) || (index >= 7 && index <= 9 && rows != rig.stored()))
+        events << "file rows differ";
+    return events.join(", ");
 }
 
 } // namespace
@@ -183,7 +178,7 @@ class tst_link_faults : public QObject {
     QTemporaryDir dir;
     struct cell {
         int phase, fault;
-        result r;
+        QString events;
         std::atomic<bool> done{false};
     };
     std::vector<std::unique_ptr<cell>> cells;
@@ -198,7 +193,7 @@ class tst_link_faults : public QObject {
                 // The firmware phases, which take longest, go first.
                 for (size_t k; (k = next++) < cells.size();) {
                     cell& c = *cells[cells.size() - 1 - k];
-                    c.r = run_cell(c.phase, fault(c.fault), folder);
+                    c.events = run_cell(c.phase, fault(c.fault), folder);
                     c.done = true;
                 }
             }));
@@ -249,9 +244,7 @@ private slots:
         QFETCH(int, cell);
         const auto& c = *cells[size_t(cell)];
         QTRY_VERIFY2_WITH_TIMEOUT(c.done, "the case hung", 60000);
-        QTEST(c.r.events, "events");
-        QCOMPARE(c.r.open, !c.r.events.contains("closed")); // open exactly while no close was reported
-        QVERIFY(c.r.file_matches);
+        QTEST(c.events, "events");
     }
 
     void cleanupTestCase()
