@@ -2,7 +2,6 @@
 // and which udev events become device-change codes.
 
 #include "device/d2xx/d2xx_registry.h"
-#include "device/d2xx/ftd2xx.h"
 #include "device/d2xx/hotplug_event.h"
 #include "device/d2xx/hotplug_watcher.h"
 #include "device/d2xx/serial_provider.h"

@@ -7,7 +7,6 @@
 #include "sim/sim_unit.h"
 
 #include <QThread>
-#include <memory>
 
 class virtual_bench {
 public:
