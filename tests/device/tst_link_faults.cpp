@@ -16,12 +16,21 @@ const QString image = test_data + "RV8_MAVO_0180.hex";
 
 enum fault { unplug, call_fails, short_transfer, silent, garbled };
 
+// The silent and garbled forms of a fault, as the unit or the driver makes them.
+using form = void (*)(sim_faults& unit, virtual_faults& driver);
+void dropped(sim_faults& unit, virtual_faults&) { unit.drop_replies = 1; }
+void corrupted(sim_faults& unit, virtual_faults&) { unit.corrupt_headers = 5; }
+void rx_hidden(sim_faults&, virtual_faults& driver) { driver.rx_shown = 0; }
+void bad_trailer(sim_faults& unit, virtual_faults&) { unit.bad_live_trailer = true; }
+
 // Where a phase begins on the wire, and the forms its faults take there.
 struct phase {
     const char* name;
     QByteArray trigger; // empty: the fault is in place before the phase starts
     d2xx_call call;     // the call that fails
     bool short_read;    // else a short write
+    form silent = dropped;    // nothing comes back
+    form garbled = corrupted; // something wrong comes back
 };
 
 const phase phases[] = {
@@ -30,57 +39,37 @@ const phase phases[] = {
     {"connect: time-outs", {}, d2xx_call::set_timeouts, false},
     {"connect: latency", {}, d2xx_call::set_latency_timer, false},
     {"connect: identity", version_query, d2xx_call::read, true},
-    {"read", QByteArray::fromHex("C3050001B374"), d2xx_call::read, true},
+    {"read", QByteArray::fromHex("C3050001B374"), d2xx_call::read, true, dropped,
+     [](sim_faults& unit, virtual_faults&) { unit.corrupt_table_checksum = 1; }},
     // A short write would leave a partial frame that the unit drops or not depending on timing.
     {"write", QByteArray(1, char(0xC3)), d2xx_call::write, true},
     {"live: start", live_on, d2xx_call::write, false},
-    {"live: steady", {}, d2xx_call::queue_status, true},
-    {"live: stop", live_off, d2xx_call::get_status, false},
-    {"firmware: bootloader", QByteArray::fromHex("C3050001C007"), d2xx_call::queue_status, true},
-    {"firmware: lines", ":10001000D0F23D8A", d2xx_call::purge, false},
-    // A short read here would leave the end's handshake bytes to race the identity query's purge.
-    {"firmware: end", ":00000001FF", d2xx_call::read, false},
+    {"live: steady", {}, d2xx_call::queue_status, true, rx_hidden, bad_trailer},
+    {"live: stop", live_off, d2xx_call::get_status, false,
+     [](sim_faults&, virtual_faults& driver) { driver.tx_stuck = true; }, bad_trailer},
+    {"firmware: bootloader", QByteArray::fromHex("C3050001C007"), d2xx_call::queue_status, true,
+     [](sim_faults& unit, virtual_faults&) { unit.banner = sim_faults::banner_fault::missing; },
+     [](sim_faults& unit, virtual_faults&) { unit.banner = sim_faults::banner_fault::v_last; }},
+    {"firmware: lines", ":10001000D0F23D8A", d2xx_call::purge, false, rx_hidden,
+     [](sim_faults& unit, virtual_faults&) { unit.refuse_hex_line = 3; }},
+    // A short read here would leave the end's handshake bytes to race the identity query's purge. The
+    // end record comes after the address record and 23 data lines.
+    {"firmware: end", ":00000001FF", d2xx_call::read, false, rx_hidden,
+     [](sim_faults& unit, virtual_faults&) { unit.refuse_hex_line = 25; }},
     {"firmware: identity", version_query, d2xx_call::read, true},
 };
 
-// The fault of one cell, as the driver or the unit makes it.
-void make(fault f, const phase& p, int index, sim_unit& unit, virtual_faults& driver)
+// The fault of one cell.
+void make(fault f, const phase& p, sim_unit& unit, virtual_faults& driver)
 {
-    switch (f) {
-    case unplug:
+    if (f == unplug)
         driver.unplugged = true;
-        break;
-    case call_fails:
+    else if (f == call_fails)
         driver.fail(p.call, FT_IO_ERROR);
-        break;
-    case short_transfer:
+    else if (f == short_transfer)
         (p.short_read ? driver.short_reads : driver.short_writes) = 1;
-        break;
-    case silent: // nothing comes back
-        if (index == 8 || index == 11 || index == 12)
-            driver.rx_shown = 0;
-        else if (index == 9)
-            driver.tx_stuck = true;
-        else if (index == 10)
-            unit.faults().banner = sim_faults::banner_fault::missing;
-        else
-            unit.faults().drop_replies = 1;
-        break;
-    case garbled: // something wrong comes back
-        if (index == 5)
-            unit.faults().corrupt_table_checksum = 1;
-        else if (index == 8 || index == 9)
-            unit.faults().bad_live_trailer = true;
-        else if (index == 10)
-            unit.faults().banner = sim_faults::banner_fault::v_last;
-        else if (index == 11)
-            unit.faults().refuse_hex_line = 3;
-        else if (index == 12)
-            unit.faults().refuse_hex_line = 25; // the end record, after the address record and 23 data lines
-        else
-            unit.faults().corrupt_headers = 5;
-        break;
-    }
+    else
+        (f == silent ? p.silent : p.garbled)(unit.faults(), driver);
 }
 
 // The registry's device list is shared: one thread at a time lists and opens.
@@ -112,9 +101,9 @@ QString run_cell(int index, fault f, const QString& folder)
     const auto arm = [&] {
         rig.inject([&](sim_unit& unit, virtual_faults& driver) {
             if (at_once)
-                return make(f, p, index, unit, driver);
+                return make(f, p, unit, driver);
             driver.strike_on = p.trigger;
-            driver.strike = [&](sim_unit* u, virtual_faults& now) { make(f, p, index, *u, now); };
+            driver.strike = [&](sim_unit* u, virtual_faults& now) { make(f, p, *u, now); };
         });
     };
     const QString log_path = QString("%1/cell-%2-%3.bnlog").arg(folder).arg(index).arg(f);
@@ -144,15 +133,11 @@ QString run_cell(int index, fault f, const QString& folder)
         w.start_live_logging();
         rig.queue_records(2);
         rig.poll(2);
-        if (index == 8) {
+        if (index > 7) { // steady: two more records polled, then a stop at once; stop: one, read by the stop
             arm();
-            rig.queue_records(2);
-            rig.poll(2);
-            w.stop_live_logging(true);
-        } else if (index == 9) {
-            arm();
-            rig.queue_records(1);
-            w.stop_live_logging();
+            rig.queue_records(index == 8 ? 2 : 1);
+            rig.poll(index == 8 ? 2 : 0);
+            w.stop_live_logging(index == 8);
         }
     } else {
         arm();

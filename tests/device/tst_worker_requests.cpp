@@ -120,11 +120,8 @@ private slots:
             reports << names(written) + " | " + names(not_written);
         });
         QObject::connect(worker, &rv8_worker::wrote_data, [&](FT_STATUS s) { reports << QString("wrote %1").arg(s); });
-        for (int t = tbl_aux; t <= tbl_gpo2; ++t)
-            worker->add_field_to_var(QByteArray(640, char(t)), table_index(t));
-        for (int i = 0; i < int_last; ++i)
-            if (group_of(int_index(i)) >= 0)
-                worker->add_field_to_var(quint32(1), int_index(i));
+        rig.take_settings();
+        rig.device->clear_writes();
         rig.inject([](sim_unit&, virtual_faults& f) {
             f.strike_on = QByteArray::fromHex("C30C");
             f.strike = [](sim_unit* unit, virtual_faults&) { unit->faults().drop_replies = 1000; };

@@ -274,8 +274,9 @@ private slots:
     }
 
     // A refused image leaves no application to start, even after a power cycle; a good one runs at once
-    // and after the next power cycle, with the version its image carries.
-    void images_install_their_version()
+    // and after the next power cycle, with the version its image carries. Back in the bootloader, the
+    // lines it refuses and the pieces it puts together.
+    void the_bootloader()
     {
         boot_bench b;
         QCOMPARE(b.send_all(image_lines("RV8_MAVO_0180_bad_line.hex")), 12);
@@ -286,11 +287,9 @@ private slots:
         QCOMPARE(b.ask(version), hex("3C05FA0180"));
         b.unit.power_cycle(b.at(b.now + 10));
         QCOMPARE(b.ask(version), hex("3C05FA0180"));
-    }
 
-    void lines_the_bootloader_judges()
-    {
-        boot_bench b;
+        b.ask(hex("C3050001C007"));
+        b.poll(b.now + 100); // past the banner
         // Checksum off by one, odd digits, not hex, byte count 3 with two data bytes, no such type, empty,
         // cut short, and a piped record with a bad checksum.
         for (const char* l : {":020000040000FB", ":020000040000F", ":02000004000GFA", ":030000040000F9", ":00000006FA",
