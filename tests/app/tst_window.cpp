@@ -99,12 +99,10 @@ private slots:
         }
         QSettings settings;
         const QString docs = QDir::homePath() + QStringLiteral("/Documents");
-        const QStringList stored = {settings.value("MainWindow/debug_log_file_name").toString(),
-                                    settings.value("MainWindow/settings_file_name").toString(),
-                                    settings.value("MainWindow/live_log_folder_name").toString(),
-                                    settings.value("MainWindow/boost_units").toString(),
-                                    settings.value("MainWindow/cust_ana_file_name", "missing").toString(),
-                                    settings.value("MainWindow/cust_anb_file_name", "missing").toString()};
+        QStringList stored;
+        for (const char* key : {"debug_log_file_name", "settings_file_name", "live_log_folder_name", "boost_units",
+                                "cust_ana_file_name", "cust_anb_file_name"})
+            stored << settings.value(QStringLiteral("MainWindow/") + key, "missing").toString();
         QCOMPARE(stored, QStringList({debug_log_path(), docs + "/rv8_settings.bnini", docs, "Bar", "", ""}));
         {
             window_rig again({}, false);
@@ -128,25 +126,15 @@ private slots:
                                          "gpo2=GPO2 Table", "log=Debug Log", "live=Live View"}));
     }
 
-    void debug_log_lines_data()
-    {
-        QTest::addColumn<int>("type");
-        QTest::addColumn<quint64>("thread");
-        QTest::addColumn<QString>("line");
-        QTest::newRow("debug, short id padded") << int(QtDebugMsg) << quint64(42)
-                                                << "[2026-03-05 14:07:09.004] {   42} it said so";
-        QTest::newRow("warning, long id kept") << int(QtWarningMsg) << quint64(1234567)
-                                               << "[2026-03-05 14:07:09.004] {1234567} [Warning] void f(int): it said so";
-        QTest::newRow("fatal") << int(QtFatalMsg) << quint64(7)
-                               << "[2026-03-05 14:07:09.004] {    7} [Fatal] void f(int): it said so";
-    }
     void debug_log_lines()
     {
-        QFETCH(int, type);
-        QFETCH(quint64, thread);
-        QFETCH(QString, line);
         const QDateTime when(QDate(2026, 3, 5), QTime(14, 7, 9, 4));
-        QCOMPARE(debug_log_line(QtMsgType(type), "void f(int)", QStringLiteral("it said so"), thread, when), line);
+        QCOMPARE(debug_log_line(QtDebugMsg, "void f(int)", QStringLiteral("it said so"), 42, when),
+                 QStringLiteral("[2026-03-05 14:07:09.004] {   42} it said so")); // a short thread number padded
+        QCOMPARE(debug_log_line(QtWarningMsg, "void f(int)", QStringLiteral("it said so"), 1234567, when),
+                 QStringLiteral("[2026-03-05 14:07:09.004] {1234567} [Warning] void f(int): it said so"));
+        QCOMPARE(debug_log_line(QtFatalMsg, "void f(int)", QStringLiteral("it said so"), 7, when),
+                 QStringLiteral("[2026-03-05 14:07:09.004] {    7} [Fatal] void f(int): it said so"));
     }
 
     void a_worker_warning_reaches_view_file_and_console()

@@ -7,6 +7,7 @@
 #include "device/rv8.h"
 #include "device/d2xx/unit_sources.h"
 
+#include <QAbstractSpinBox>
 #include <QLabel>
 #include <QtTest>
 
@@ -120,6 +121,17 @@ public:
     {
         window->on_act_reconnect_triggered();
         return QTest::qWaitFor([this] { return status().startsWith(QLatin1String("Connected fw")); });
+    }
+
+    // Keys into a field as a user types, then Return unless the value is to stay half-typed.
+    void type(const char* name, const QString& text, bool enter = true)
+    {
+        QAbstractSpinBox* field = find<QAbstractSpinBox>(QLatin1String(name));
+        field->setFocus();
+        field->selectAll();
+        QTest::keyClicks(field, text);
+        if (enter)
+            QTest::keyClick(field, Qt::Key_Return);
     }
 
     // The hot-plug path: the watcher hands the event to the worker as udev would.
