@@ -409,15 +409,16 @@ private slots:
                  std::make_pair(0, QStringLiteral("%1 records written to %2\n").arg(data_rows(stopped)).arg(stopped)));
     }
 
-    // An engine that idles, flicks to 4000 rpm for 0.3 s, idles, holds 4000 for 2 s, cruises at 2000
+    // An engine that idles (long enough for a loaded machine to start the recorder), flicks to
+    // 4000 rpm for 0.3 s, idles, holds 4000 for 2 s, cruises at 2000
     // and then idles for good: the recording starts 0.5 s into the long pull with the second before
     // it, goes on through the cruise between the two thresholds, and ends 1 s into the idle.
     void recording_between_two_conditions()
     {
         QProcess engine;
         engine.start(QStringLiteral(RV8_SIM_PATH),
-                     {"--drive", "0:850:-10,1:850:-10,1.02:4000:5,1.3:4000:5,1.32:850:-10,2:850:-10,2.02:4000:5,"
-                                 "4:4000:5,4.02:2000:0,5:2000:0,5.02:900:-10"});
+                     {"--drive", "0:850:-10,3:850:-10,3.02:4000:5,3.3:4000:5,3.32:850:-10,4:850:-10,4.02:4000:5,"
+                                 "6:4000:5,6.02:2000:0,7:2000:0,7.02:900:-10"});
         QVERIFY(engine.waitForReadyRead(5000));
         const QString port = QString::fromLocal8Bit(engine.readLine()).trimmed();
         const QString file = path("between.bnlog");
