@@ -310,6 +310,22 @@ private slots:
         QCOMPARE(written_types(rig.device), QByteArray("070c0d0e1517"));
         QCOMPARE(memory_of(rig.device).rpm_scaler.left(1).toHex(), QByteArray("04"));
         QCOMPARE(memory_of(rig.device).tables[sim_memory::main].mid(0, 2).toHex(), QByteArray("0199")); // 40 %
+
+        // What a failed write left unsent and a Read then replaced never goes out with its old values.
+        rig.type("pulses_per_rev", "3");
+        rig.table("gpo1_table")->item(15, 0)->setText("40");
+        rig.device->with([](sim_unit*, virtual_faults& driver) {
+            driver.strike_on = QByteArray::fromHex("C30C");
+            driver.strike = [](sim_unit* unit, virtual_faults&) { unit->faults().drop_replies = 100; };
+            return 0;
+        });
+        rig.write();
+        rig.device->with([](sim_unit* unit, virtual_faults&) { return unit->faults().drop_replies = 0; });
+        rig.read();
+        rig.table("main_table")->item(15, 1)->setText("40");
+        rig.write();
+        QCOMPARE(written_types(rig.device), QByteArray("0b"));
+        QCOMPARE(memory_of(rig.device).rpm_scaler.left(1).toHex(), QByteArray("04"));
     }
 
     // Compare the unit with the form and with a file, take a row and a block of cells, Write: the
