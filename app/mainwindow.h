@@ -332,6 +332,8 @@ private:
     void reset_cust_an(bool input_a);
     void load_stored_conversions();
     QMessageBox::StandardButton ask(const box_request& request);
+    // The file dialogs' filter for settings files, in Open, Save As and Compare.
+    static constexpr const char* settings_filter = "BN settings (*.bnini);;All files (*.*)";
     // A file or folder from the user, parented to the window; empty when cancelled.
     QString choose_file(file_request::kind_t kind, const QString& caption, const QString& start,
                         const QString& filter = QString(), const QString& default_suffix = QString());

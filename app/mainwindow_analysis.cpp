@@ -299,7 +299,7 @@ dwell_source MainWindow::dwell_source_of(int position) const
         // The analog axes are in volts, as the cross-hair reads them.
         s.load_column = o.vert_axis->currentIndex() == 1 ? rv8_log::e_an1_adc : rv8_log::e_an2_adc;
         for (int c = 0; c <= converter::adc_max; ++c)
-            s.load_of_counts[size_t(c)] = c / 204.6;
+            s.load_of_counts[size_t(c)] = converter::adc2volt(c);
         break;
     default:
         s.load_column = rv8_log::e_map_adc;

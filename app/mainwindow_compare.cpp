@@ -23,8 +23,6 @@
 #include <QtDebug>
 
 namespace {
-const char* const settings_filter = "BN settings (*.bnini);;All files (*.*)";
-
 bool factory_calibration(const setting_change& c)
 {
     return c.param >= 0 && group_of(int_index(c.param)) == g_base_map_cal;
@@ -236,13 +234,14 @@ void MainWindow::take_compared(QList<setting_change> chosen, const unit_settings
         if (!differs || (g == g_base_map_cal && !ui->map_cal_edit_defaults->isChecked()))
             continue;
         ++changed_groups;
-        next_step_name = QStringLiteral("Take %1 setting(s) from %2").arg(chosen.size()).arg(from_label);
         if (g <= g_gpo2_table)
             add_to_set(table_index(g));
         for (int_index i : group_members(g))
             add_to_set(i);
     }
     // One step now, whatever has the focus.
+    if (changed_groups > 0)
+        next_step_name = QStringLiteral("Take %1 setting(s) from %2").arg(chosen.size()).arg(from_label);
     record_step();
     status(changed_groups == 0 ? QStringLiteral("The form already held those values%1").arg(held_back)
                                : QStringLiteral("Took %1 setting(s) from %2 into the form; Write sends them%3")

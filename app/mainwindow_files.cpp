@@ -17,8 +17,6 @@
 #include <QtDebug>
 
 namespace {
-const char* const settings_filter = "BN settings (*.bnini);;All files (*.*)";
-
 QString version_text(quint32 v)
 {
     return QStringLiteral("%1.%2.%3").arg(v >> 24).arg((v >> 8) & 0xFFFF).arg(v & 0xFF);

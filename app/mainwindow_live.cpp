@@ -195,7 +195,7 @@ void MainWindow::show_output_frame(int position, const rv8_frame& data, quint16 
     case 2: {
         const quint16 counts = qMin<quint16>(source == 1 ? data.an1_adc : data.an2_adc, converter::adc_max);
         o.vert_live_value->setValue(source == 1 ? conv->adc2ana_a(counts) : conv->adc2ana_b(counts));
-        o.table->set_highlight(data.rpm, counts / 204.6);
+        o.table->set_highlight(data.rpm, converter::adc2volt(counts));
         break;
     }
     default:

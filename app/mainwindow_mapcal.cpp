@@ -40,7 +40,7 @@ quint16 map_cal_atmosphere(const QList<quint16>& samples)
 
 uint override_duty(int percent)
 {
-    return uint(std::lround(std::min(percent, 100) * 1023.0 / 100.0));
+    return uint(std::lround(percent * 1023.0 / 100.0));
 }
 
 void MainWindow::on_map_cal_edit_defaults_clicked()
@@ -173,6 +173,19 @@ void MainWindow::on_map_cal_default_clicked()
     ui->active_atm->setValue(ui->base_atm->value());
 }
 
+namespace {
+// "MAIN", "AUX", "GPO1", "GPO2": how messages name an output.
+QString output_name(table_index output)
+{
+    return table_names.value(output).section(QLatin1Char(' '), 0, 0);
+}
+
+QString lasting_text(int seconds)
+{
+    return seconds > 0 ? QStringLiteral("for %1 s").arg(seconds) : QStringLiteral("until reset");
+}
+} // namespace
+
 void MainWindow::connect_overrides()
 {
     overrides = new override_book(this);
@@ -197,22 +210,22 @@ void MainWindow::connect_overrides()
 void MainWindow::set_override(table_index output)
 {
     const output_form& o = ui->out[outputs::position_of(output)];
-    const int percent = o.override_value->value();
-    if (percent < 0)
+    if (o.override_value->value() < 0)
         return;
+    const int percent = std::min(o.override_value->value(), 100);
     const uint duty = override_duty(percent);
     const int seconds = o.override_seconds->value();
-    const QString name = table_names.value(output).section(QLatin1Char(' '), 0, 0);
-    const QString lasting = seconds > 0 ? QStringLiteral("for %1 s").arg(seconds) : QStringLiteral("until reset");
+    const QString name = output_name(output);
+    const QString lasting = lasting_text(seconds);
     // A pump or valve forced while the engine turns changes how it runs: the user says so first.
     if (live_logging && latest_frame.rpm > 0) {
         box_request box;
-        box.text = QStringLiteral("Override %1 to %2 % with the engine running?").arg(name).arg(std::min(percent, 100));
+        box.text = QStringLiteral("Override %1 to %2 % with the engine running?").arg(name).arg(percent);
         box.informative = QStringLiteral("The engine turns at %1 RPM. %2 will be driven at %3 % (duty %4) %5, whatever "
                                          "its table says.")
                               .arg(latest_frame.rpm)
                               .arg(name)
-                              .arg(std::min(percent, 100))
+                              .arg(percent)
                               .arg(duty)
                               .arg(lasting);
         box.icon = QMessageBox::Warning;
@@ -221,21 +234,21 @@ void MainWindow::set_override(table_index output)
         if (ask(box) != QMessageBox::Yes)
             return;
     }
-    qInfo().noquote() << QStringLiteral("Override %1 set to %2 % (duty %3) %4").arg(name).arg(std::min(percent, 100)).arg(duty).arg(lasting);
-    overrides->set(output, std::min(percent, 100), seconds, unit_serial);
+    qInfo().noquote() << QStringLiteral("Override %1 set to %2 % (duty %3) %4").arg(name).arg(percent).arg(duty).arg(lasting);
+    overrides->set(output, percent, seconds, unit_serial);
     controller->worker->set_override(output, duty);
 }
 
 void MainWindow::reset_override(table_index output, const QString& why)
 {
-    const QString name = table_names.value(output).section(QLatin1Char(' '), 0, 0);
+    const QString name = output_name(output);
     if (overrides->held(output)) {
         const int seconds = overrides->seconds(output);
         qInfo().noquote() << QStringLiteral("Override %1 reset (was %2 % (duty %3) %4): %5")
                                  .arg(name)
                                  .arg(overrides->percent(output))
                                  .arg(override_duty(overrides->percent(output)))
-                                 .arg(seconds > 0 ? QStringLiteral("for %1 s").arg(seconds) : QStringLiteral("until reset"), why);
+                                 .arg(lasting_text(seconds), why);
         resetting.insert(output, {overrides->percent(output), overrides->seconds(output)});
     } else {
         qInfo().noquote() << QStringLiteral("Override %1 reset: %2").arg(name, why);
@@ -255,7 +268,7 @@ void MainWindow::reset_owed_overrides(const QString& serial)
 {
     for (table_index output : overrides->take_owed(serial)) {
         qInfo().noquote() << QStringLiteral("Override %1 reset: the unit it was set on is connected again")
-                                 .arg(table_names.value(output).section(QLatin1Char(' '), 0, 0));
+                                 .arg(output_name(output));
         controller->worker->reset_override(output);
     }
 }
@@ -265,7 +278,7 @@ void MainWindow::when_override_done(table_index output, int duty, FT_STATUS resu
     const held_override was = duty < 0 ? resetting.take(output) : held_override();
     if (result == FT_OK)
         return;
-    const QString name = table_names.value(output).section(QLatin1Char(' '), 0, 0);
+    const QString name = output_name(output);
     if (duty >= 0) {
         // The unit never took it: no countdown for an override that is not there.
         overrides->ended(output);

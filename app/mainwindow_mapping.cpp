@@ -244,8 +244,8 @@ void MainWindow::byteArray_to_gui(table_index i, QByteArray data)
         ui->min_boost->setValue(conv->adc2boost(first));
         ui->max_boost->setValue(conv->adc2boost(last));
     } else {
-        (source == 1 ? ui->min_an1_input : ui->min_an2_input)->setValue(qMin<int>(first, 1023) / 204.6);
-        (source == 1 ? ui->max_an1_input : ui->max_an2_input)->setValue(qMin<int>(last, 1023) / 204.6);
+        (source == 1 ? ui->min_an1_input : ui->min_an2_input)->setValue(converter::adc2volt(qMin<int>(first, 1023)));
+        (source == 1 ? ui->max_an1_input : ui->max_an2_input)->setValue(converter::adc2volt(qMin<int>(last, 1023)));
     }
     if (const quint16 rpm0 = get16(data, 544)) {
         qWarning() << "Horizontal minimum is not 0:" << rpm0;
@@ -276,7 +276,7 @@ void MainWindow::decode_trailer(const output_form& o, const QByteArray& data)
         set(o.deact_delay, get16(data, 611) * 13.0);
     }
     const quint16 threshold = get16(data, 630) & 0x3FF;
-    set(o.vert_axis_gt, o.vert_axis->currentIndex() == 0 ? conv->adc2boost(threshold) : threshold / 204.6);
+    set(o.vert_axis_gt, o.vert_axis->currentIndex() == 0 ? conv->adc2boost(threshold) : converter::adc2volt(threshold));
     set(o.horz_axis_gt, get16(data, 632));
 }
 

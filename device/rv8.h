@@ -193,6 +193,7 @@ private:
     void load_log_settings(const QString& filename);
     void load_settings(const QString& path, const QString& filename, bool recorded_log);
 
+    FT_STATUS read_unit(QList<QByteArray>* tables, QList<quint32>* ints);
     bool save_restore_point(QString* path);
 
     FT_STATUS send_fw_lines(const QByteArray& image);

@@ -82,16 +82,24 @@ void rv8_worker::start_write()
     resume_logging(was_logging);
 }
 
-bool rv8_worker::save_restore_point(QString* path)
+// Everything the unit holds, into lists of their own: the settings model stays as it is.
+FT_STATUS rv8_worker::read_unit(QList<QByteArray>* tables, QList<quint32>* ints)
 {
     rv8_vars unit(this);
     const FT_STATUS status = unit.rv8_to_vars();
+    QList<adc_trim> trims;
+    if (status == FT_OK)
+        unit.get(*tables, *ints, trims);
+    return status;
+}
+
+bool rv8_worker::save_restore_point(QString* path)
+{
+    QList<QByteArray> tables;
+    QList<quint32> ints;
+    const FT_STATUS status = read_unit(&tables, &ints);
     QString error;
     if (status == FT_OK) {
-        QList<QByteArray> tables;
-        QList<quint32> ints;
-        QList<adc_trim> trims;
-        unit.get(tables, ints, trims);
         unit_settings settings(tables, ints);
         settings.complete_for_file(fw_version, variant);
         *path = restore_points::save(serial_number, settings, &error);
@@ -113,13 +121,9 @@ void rv8_worker::read_snapshot()
     if (in_other_thread([=] { read_snapshot(); }))
         return;
     const bool was_logging = pause_logging();
-    rv8_vars unit(this);
-    const FT_STATUS status = unit.rv8_to_vars();
     QList<QByteArray> tables;
     QList<quint32> ints;
-    QList<adc_trim> trims;
-    if (status == FT_OK)
-        unit.get(tables, ints, trims);
+    const FT_STATUS status = read_unit(&tables, &ints);
     emit snapshot_read(status, tables, ints);
     resume_logging(was_logging);
 }

@@ -58,7 +58,7 @@ quint16 converter::volt2adc(double volts)
         qCritical() << "voltage is < 0: " << volts;
         return 0;
     }
-    return to_counts(volts * 204.6);
+    return to_counts(volts * counts_per_volt);
 }
 
 quint16 converter::current2adc(double amps)

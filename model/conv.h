@@ -10,6 +10,9 @@ class converter : public QObject {
     Q_OBJECT
 public:
     static constexpr int adc_max = 1023;
+    // The analog inputs read 0 to 5 V as 0 to 1023 counts.
+    static constexpr double counts_per_volt = adc_max / 5.0;
+    static double adc2volt(double counts) { return counts / counts_per_volt; }
 
     converter();
 

@@ -28,7 +28,7 @@ double deadband(quint32 raw, const converter& c) { return c.adc2deadband(quint16
 quint32 deadband_raw(double v, converter& c) { return c.deadband2adc(v); }
 double boost(quint32 raw, const converter& c) { return c.adc2boost(quint16(qMin(raw, 1023u))); }
 quint32 boost_raw(double v, converter& c) { return c.boost2adc(v); }
-double volts(quint32 raw, const converter&) { return qMin(raw, 1023u) / 204.6; }
+double volts(quint32 raw, const converter&) { return converter::adc2volt(qMin(raw, 1023u)); }
 quint32 volts_raw(double v, converter& c) { return c.volt2adc(v); }
 double mode(quint32 raw, const converter&) { return raw & 0x0F; }
 // A mode byte carries its output in the high nibble.

@@ -30,7 +30,7 @@ QString source_name(quint8 code)
 QString load_text(quint16 counts, quint8 source, const converter& conv)
 {
     if (source == 0xA2 || source == 0xA3)
-        return QString::number(counts / 204.6, 'f', 2) + QStringLiteral(" V");
+        return QString::number(converter::adc2volt(counts), 'f', 2) + QStringLiteral(" V");
     return QString::number(conv.adc2boost(counts), 'f', 1) + QLatin1Char(' ') + conv.boost_unit_name();
 }
 

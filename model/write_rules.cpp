@@ -265,7 +265,7 @@ private:
         case field_kind::percent: return word * 100.0 / 1023;
         case field_kind::amps: return (word & 0x3FF) / 20.48;
         case field_kind::ticks: return word * 13.0;
-        case field_kind::load: return is_boost(r) ? conv.adc2boost(word & 0x3FF) : (word & 0x3FF) / 204.6;
+        case field_kind::load: return is_boost(r) ? conv.adc2boost(word & 0x3FF) : converter::adc2volt(word & 0x3FF);
         case field_kind::whole: break;
         }
         return word;
@@ -345,7 +345,7 @@ private:
         const double gap = boost ? boost_gap : analog_gap;
         auto load = [&](int row) {
             const quint16 counts = r.vertical(row);
-            return rounded(boost ? conv.adc2boost(counts) : counts / 204.6, range.decimals);
+            return rounded(boost ? conv.adc2boost(counts) : converter::adc2volt(counts), range.decimals);
         };
         const double low = load(table_record::rows - 1), high = load(0);
         const double scale = std::pow(10.0, range.decimals);
