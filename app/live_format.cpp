@@ -67,13 +67,13 @@ std::array<QString, count> readouts(const rv8_frame& f, int format, const conver
         }
         return out;
     }
-    out[battery] = one_decimal(limited(f.batt_adc) / 54.2117647);
+    out[battery] = one_decimal(converter::adc2battery(limited(f.batt_adc)));
     const double b = boost(f.map_adc, conv);
     out[map] = b <= 0 ? QStringLiteral("VAC") : one_decimal(b);
     out[an_a] = one_decimal(conv.adc2ana_a(limited(f.an1_adc)));
     out[an_b] = one_decimal(conv.adc2ana_b(limited(f.an2_adc)));
-    out[aux_current] = one_decimal(limited(f.aux_current) / 20.48);
-    out[main_current] = one_decimal(limited(f.main_current) / 20.48);
+    out[aux_current] = one_decimal(converter::adc2amps(limited(f.aux_current)));
+    out[main_current] = one_decimal(converter::adc2amps(limited(f.main_current)));
     out[rpm] = QString::number(f.rpm);
     for (int i : {aux_duty, main_duty, gpo1_duty, gpo2_duty})
         out[i] = QString::number(duty_percent(quint16(raw[i])));

@@ -268,8 +268,8 @@ void MainWindow::decode_trailer(const output_form& o, const QByteArray& data)
     if (o.desc->pump) {
         const bool main = o.desc->index == tbl_main;
         set(main ? ui->main_min_duty : ui->aux_min_duty, counts_to_percent(get16(data, 609)));
-        set(main ? ui->main_undercurrent_limit : ui->aux_undercurrent_limit, (get16(data, 613) & 0x3FF) / 20.48);
-        set(main ? ui->main_overcurrent_limit : ui->aux_overcurrent_limit, (get16(data, 615) & 0x3FF) / 20.48);
+        set(main ? ui->main_undercurrent_limit : ui->aux_undercurrent_limit, converter::adc2amps(get16(data, 613) & 0x3FF));
+        set(main ? ui->main_overcurrent_limit : ui->aux_overcurrent_limit, converter::adc2amps(get16(data, 615) & 0x3FF));
         set(main ? ui->main_time_delay : ui->aux_time_delay, (quint32(get16(data, 617)) << 16) | get16(data, 619));
     } else {
         set(o.act_delay, get16(data, 609) * 13.0);

@@ -1,14 +1,14 @@
 #include "live/dwell_map.h"
 
 #include "live/rv8_log.h"
+#include "model/conv.h"
 
 #include <algorithm>
 #include <cmath>
 #include <set>
 
 namespace {
-constexpr quint32 adc_max = 1023;
-constexpr double counts_per_amp = 20.48;
+constexpr quint32 adc_max = converter::adc_max;
 constexpr int block_rows = 4096;
 }
 
@@ -63,7 +63,7 @@ void dwell_map::add(qint64 t, quint32 rpm, quint32 load_counts, quint32 duty, qu
 {
     const double seconds = interval(t) / 1000.0;
     const double percent = qMin(duty, adc_max) * 100.0 / adc_max;
-    const double amps = src.current_column >= 0 ? qMin(current, adc_max) / counts_per_amp : 0.0;
+    const double amps = src.current_column >= 0 ? converter::adc2amps(qMin(current, adc_max)) : 0.0;
     const dwell_axes::position c = dwell_axes::locate(ax.rpm, rpm);
     const dwell_axes::position r = dwell_axes::locate(ax.load, load_of(load_counts));
     for (int dr = 0; dr < 2; ++dr) {

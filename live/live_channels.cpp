@@ -44,9 +44,6 @@ QStringList keys()
 } // namespace live_channels
 
 namespace {
-constexpr double battery_counts_per_volt = 54.2117647;
-constexpr double current_counts_per_amp = 20.48;
-
 quint32 limited(quint32 raw)
 {
     return qMin<quint32>(raw, converter::adc_max);
@@ -94,7 +91,7 @@ double channel_scale::value(int channel, quint32 raw) const
     case an_b:
         return an_b_table.size() > limited(raw) ? an_b_table[limited(raw)] : 0.0;
     case battery:
-        return limited(raw) / battery_counts_per_volt;
+        return converter::adc2battery(limited(raw));
     case main_duty:
     case aux_duty:
     case gpo1_duty:
@@ -102,7 +99,7 @@ double channel_scale::value(int channel, quint32 raw) const
         return limited(raw) * 100.0 / converter::adc_max;
     case main_current:
     case aux_current:
-        return limited(raw) / current_counts_per_amp;
+        return converter::adc2amps(limited(raw));
     case gpi1:
     case gpi2:
         return raw ? 1.0 : 0.0;

@@ -67,7 +67,7 @@ quint16 converter::current2adc(double amps)
         qCritical() << "current is < 0: " << amps;
         return 0;
     }
-    return to_counts(amps * 20.48);
+    return to_counts(amps * counts_per_amp);
 }
 
 quint16 converter::boost2adc(double boost) const

@@ -13,6 +13,12 @@ public:
     // The analog inputs read 0 to 5 V as 0 to 1023 counts.
     static constexpr double counts_per_volt = adc_max / 5.0;
     static double adc2volt(double counts) { return counts / counts_per_volt; }
+    // The current sensors read 20.48 counts per amp.
+    static constexpr double counts_per_amp = 20.48;
+    static double adc2amps(double counts) { return counts / counts_per_amp; }
+    // The battery input's divider: 54.21 counts per volt.
+    static constexpr double battery_counts_per_volt = 54.2117647;
+    static double adc2battery(double counts) { return counts / battery_counts_per_volt; }
 
     converter();
 

@@ -38,7 +38,7 @@ QString field_text(const field& f, quint32 raw, quint8 source, const converter& 
 {
     switch (f.what) {
     case kind::percent: return QStringLiteral("%1 %").arg(counts_to_percent(raw));
-    case kind::amps: return QString::number(raw / 20.48, 'f', 2) + QStringLiteral(" A");
+    case kind::amps: return QString::number(converter::adc2amps(raw), 'f', 2) + QStringLiteral(" A");
     case kind::loops: return QString::number(raw);
     case kind::ticks: return QStringLiteral("%1 ms").arg(raw * 13);
     case kind::vertical: return load_text(quint16(raw), source, conv);

@@ -263,7 +263,7 @@ private:
         const quint32 word = f.width == 4 ? quint32(r.word(f.offset)) << 16 | r.word(f.offset + 2) : r.word(f.offset);
         switch (f.kind) {
         case field_kind::percent: return word * 100.0 / 1023;
-        case field_kind::amps: return (word & 0x3FF) / 20.48;
+        case field_kind::amps: return converter::adc2amps(word & 0x3FF);
         case field_kind::ticks: return word * 13.0;
         case field_kind::load: return is_boost(r) ? conv.adc2boost(word & 0x3FF) : converter::adc2volt(word & 0x3FF);
         case field_kind::whole: break;
