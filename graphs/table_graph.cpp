@@ -71,16 +71,6 @@ void table_graph::set_values(QVector<double> values, int cols, int rows)
     grapher->set_values(values, cols, rows);
 }
 
-void table_graph::set_heat(QVector<double> heat)
-{
-    grapher->set_heat(heat);
-}
-
-void table_graph::set_trail(QVector<QPointF> cells)
-{
-    grapher->set_trail(cells);
-}
-
 void table_graph::set_overlay(QVector<double> heat, QVector<QPointF> trail)
 {
     grapher->set_overlay(heat, trail);

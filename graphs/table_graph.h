@@ -23,8 +23,6 @@ public slots:
     void set_value(double value, int col, int row);
     void set_values(QVector<double> values, int cols, int rows);
     void data_resize(int cols, int rows);
-    void set_heat(QVector<double> heat);
-    void set_trail(QVector<QPointF> cells);
     void set_overlay(QVector<double> heat, QVector<QPointF> trail);
 
 protected:

@@ -58,23 +58,11 @@ int table_grapher::Draw(mglGraph* gr)
     return 0;
 }
 
-void table_grapher::set_heat(const QVector<double>& values)
-{
-    heat = values;
-    refresh_owner();
-}
-
 void table_grapher::set_overlay(const QVector<double>& values, const QVector<QPointF>& cells)
 {
     if (values == heat && cells == trail_cells)
         return;
     heat = values;
-    trail_cells = cells;
-    refresh_owner();
-}
-
-void table_grapher::set_trail(const QVector<QPointF>& cells)
-{
     trail_cells = cells;
     refresh_owner();
 }

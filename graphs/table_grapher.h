@@ -24,14 +24,10 @@ public:
     void set_values(const QVector<double>& values, int cols, int rows);
     void data_resize(int cols, int rows);
     // Colours the surface by heat (0 to 1; below 0 plain) instead of by duty, one value per point in
-    // the order of set_values; an empty list brings the duty bands back.
-    void set_heat(const QVector<double>& heat);
-    // The operating point's trail in cells (columns, rows from the bottom), drawn on the surface.
-    void set_trail(const QVector<QPointF>& cells);
-    // Both at once, drawn once; nothing is drawn when neither changed.
+    // the order of set_values (an empty list brings the duty bands back), and draws the operating
+    // point's trail in cells (columns, rows from the bottom) on it; nothing is drawn when neither
+    // changed.
     void set_overlay(const QVector<double>& heat, const QVector<QPointF>& trail);
-    bool heated() const { return !heat.isEmpty(); }
-    const QVector<QPointF>& trail() const { return trail_cells; }
 
     const mglData& grid() const { return data; }
     int renders() const { return draws; }

@@ -32,6 +32,4 @@ public:
         });
         thread->start();
     }
-
-    bool busy() const { return !findChildren<QThread*>().isEmpty(); }
 };

@@ -21,9 +21,8 @@ bool record_trigger::held(const record_condition& c, double value, qint64 t, qin
     return double(t - run) >= c.hold_s * 1000.0;
 }
 
-record_trigger::action record_trigger::end(qint64 t)
+record_trigger::action record_trigger::end()
 {
-    Q_UNUSED(t);
     run_since = -1;
     started_at = -1;
     current = p.has_start ? waiting : done;
@@ -46,9 +45,9 @@ record_trigger::action record_trigger::feed(const rv8_frame& frame, const channe
         if (started_at < 0 || t < started_at)
             started_at = t;
         if (p.stop_after_s > 0 && double(t - started_at) >= p.stop_after_s * 1000.0)
-            return end(t);
+            return end();
         if (p.has_stop && held(p.stop_when, scale.value(p.stop_when.channel, frame), t, run_since))
-            return end(t);
+            return end();
         return none;
     case idle:
     case done:

@@ -38,7 +38,7 @@ public:
 private:
     // True once the condition has held on every sample for its time; run is when it began to hold.
     static bool held(const record_condition& c, double value, qint64 t, qint64& run);
-    action end(qint64 t);
+    action end();
 
     plan p;
     phase current = idle;
