@@ -14,52 +14,42 @@
 #include <functional>
 #include <memory>
 
+// Each kind of question is answered by the case's function for it; one the case did not expect is
+// recorded by its caption and answered as if cancelled.
 struct scripted_prompts : prompts {
     std::function<QMessageBox::StandardButton(const box_request&)> answer;
+    std::function<bool(const number_request&, double*)> type;
+    std::function<bool(const text_request&, QString*)> write;
+    std::function<QString(const file_request&)> pick;
     QList<box_request> asked;
+    QList<file_request> chosen;
     QStringList unexpected;
 
     QMessageBox::StandardButton ask(const box_request& request) override
     {
         asked << request;
-        if (!answer) {
-            unexpected << request.text;
-            return QMessageBox::NoButton;
-        }
-        return answer(request);
+        return reply(answer, request.text, QMessageBox::NoButton, request);
     }
-    // Numbers: answered by `type` when a case sets it, else recorded as unexpected.
-    std::function<bool(const number_request&, double*)> type;
     bool number(const number_request& request, double* value) override
     {
-        if (!type) {
-            unexpected << request.title;
-            return false;
-        }
-        return type(request, value);
+        return reply(type, request.title, false, request, value);
     }
-    // Lines of text: answered by `write` when a case sets it, else recorded as unexpected.
-    std::function<bool(const text_request&, QString*)> write;
-    bool text(const text_request& request, QString* value) override
-    {
-        if (!write) {
-            unexpected << request.title;
-            return false;
-        }
-        return write(request, value);
-    }
-    // File dialogs: answered by `pick` when a case sets it, else recorded as unexpected.
-    std::function<QString(const file_request&)> pick;
-    QList<file_request> chosen;
-
+    bool text(const text_request& request, QString* value) override { return reply(write, request.title, false, request, value); }
     QString choose(const file_request& request) override
     {
         chosen << request;
-        if (!pick) {
-            unexpected << request.caption;
-            return {};
+        return reply(pick, request.caption, QString(), request);
+    }
+
+private:
+    template <typename F, typename R, typename... A>
+    R reply(const F& scripted, const QString& caption, R cancelled, A&&... args)
+    {
+        if (!scripted) {
+            unexpected << caption;
+            return cancelled;
         }
-        return pick(request);
+        return scripted(std::forward<A>(args)...);
     }
 };
 
